@@ -1,0 +1,21 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/**
+    The main window: native title bar, fixed size taken from its content (the
+    MainComponent), centred on the main display. Closing it ends the program.
+*/
+class HelloWorldWindow : public juce::DocumentWindow
+{
+public:
+    HelloWorldWindow();
+    ~HelloWorldWindow() override;
+
+    void closeButtonPressed() override;
+
+private:
+    juce::TooltipWindow tooltipWindow { nullptr, 700 };
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (HelloWorldWindow)
+};

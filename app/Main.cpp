@@ -1,0 +1,3 @@
+#include "JUCEHelloWorldApplication.h"
+
+START_JUCE_APPLICATION (JUCEHelloWorldApplication)

@@ -1,0 +1,50 @@
+#include "MainComponent.h"
+#include "AudioSetupPage.h"
+#include "engine/MetronomeProcessor.h"
+
+MainComponent::MainComponent()
+{
+    // Without any device the program still runs; audio starts once one is chosen on the setup page.
+    deviceManager.initialise (2, 2, nullptr, true, {}, nullptr);
+
+    engine = std::make_unique<MetronomeProcessor>();
+    editor.reset (engine->createEditor());
+
+    tabs = std::make_unique<juce::TabbedComponent> (juce::TabbedButtonBar::TabsAtTop);
+    addAndMakeVisible (*tabs);
+    tabs->setSize (editor->getWidth(), editor->getHeight() + 30);
+    tabs->setTabBarDepth (30);
+
+    // The display holds its pages weakly: the editor is deleted here, before the display.
+    tabs->addTab ("Tocksley", juce::Colours::black, editor.get(), true);
+    tabs->addTab ("Audio Setup", juce::Colours::black, new AudioSetupPage (deviceManager), true);
+    tabs->getTabbedButtonBar().setCurrentTabIndex (0);
+
+    player.setProcessor (engine.get());
+    deviceManager.addAudioCallback (&player);
+    deviceManager.addMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
+
+    setSize (juce::jmax (editor->getWidth(), 432), juce::jmax (editor->getHeight(), 640) + 30);
+}
+
+MainComponent::~MainComponent()
+{
+    // The player dies before the device manager: its collector must not stay registered.
+    deviceManager.removeMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
+    deviceManager.removeAudioCallback (&player);
+    player.setProcessor (nullptr);
+
+    editor.reset();
+    engine.reset();
+    tabs.reset();
+}
+
+void MainComponent::paint (juce::Graphics& g)
+{
+    g.fillAll (juce::Colour (0xffc1d0ff));
+}
+
+void MainComponent::resized()
+{
+    tabs->setBounds (getLocalBounds());
+}

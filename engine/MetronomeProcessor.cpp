@@ -1,0 +1,297 @@
+#include "MetronomeProcessor.h"
+#include "SoundPack.h"
+#include "app/MetronomeProcessorEditor.h"
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+    const char* const parameterNames[] = { "bpm", "beatsPerBarIndex", "beatsValueIndex", "", "subDivIndex",
+                                           "accent", "listen", "gain", "mute", "start", "sound" };
+
+    constexpr int beatValues[] = { 2, 4, 8 };
+    constexpr int subdivisionNoteValues[] = { 2, 4, 8, 12, 16 };
+
+    constexpr float minBpm = 20.0f;
+    constexpr float maxBpm = 400.0f;
+    constexpr float maxBeatsPerBar = 64.0f;
+
+    /** A value without a number reads as 0, like text without one; infinities become the largest floats. */
+    float toFiniteValue (float value) noexcept
+    {
+        if (std::isnan (value))
+            return 0.0f;
+
+        return juce::jlimit (std::numeric_limits<float>::lowest(), std::numeric_limits<float>::max(), value);
+    }
+
+    /** Truncates toward zero into 0..size-1, without the undefined behaviour of casting a huge float. */
+    template <size_t size>
+    int tableIndex (const int (&)[size], float value) noexcept
+    {
+        return (int) juce::jlimit (0.0f, (float) (size - 1), value);
+    }
+}
+
+MetronomeProcessor::MetronomeProcessor()
+{
+    currentPreset.setProperty ("name", "preset", nullptr);
+    currentPreset.setProperty ("bpm", 120.0, nullptr);
+    currentPreset.setProperty ("beatsPerBarIndex", 4.0, nullptr);
+    currentPreset.setProperty ("beatsValueIndex", 1.0, nullptr);
+    currentPreset.setProperty ("sound", 0.0, nullptr);
+    currentPreset.setProperty ("gain", 1.0, nullptr);
+    currentPreset.setProperty ("accent", 0.0, nullptr);
+    currentPreset.setProperty ("subDivIndex", 1.0, nullptr);
+    currentPreset.setProperty ("mute", 0.0, nullptr);
+
+    updateTiming();
+}
+
+MetronomeProcessor::~MetronomeProcessor() = default;
+
+juce::AudioProcessorEditor* MetronomeProcessor::createEditor()
+{
+    return new MetronomeProcessorEditor (*this);
+}
+
+//==============================================================================
+const juce::String MetronomeProcessor::getParameterName (int index)
+{
+    if (juce::isPositiveAndBelow (index, (int) numParameters))
+        return parameterNames[index];
+
+    return {};
+}
+
+float MetronomeProcessor::getParameter (int index)
+{
+    const auto name = getParameterName (index);
+
+    if (name.isEmpty())
+        return 0.0f;
+
+    return (float) (double) currentPreset.getProperty (name);
+}
+
+void MetronomeProcessor::setParameter (int index, float value)
+{
+    value = toFiniteValue (value);
+
+    if (const auto name = getParameterName (index); name.isNotEmpty())
+        currentPreset.setProperty (name, (double) value, nullptr);
+
+    switch (index)
+    {
+        case bpmParameter:
+            bpm = juce::jlimit (minBpm, maxBpm, value);
+            updateTiming();
+            break;
+
+        case beatsPerBarParameter:
+            beatsPerBar = (int) juce::jlimit (1.0f, maxBeatsPerBar, value);
+            updateTiming();
+            break;
+
+        case beatValueParameter:
+        {
+            // Keeps the subdivision's note value: eighths stay eighths when the beat changes.
+            const auto newBeatValue = beatValues[tableIndex (beatValues, value)];
+            ticksPerBeat = (float) beatValue.load() * ticksPerBeat.load() / (float) newBeatValue;
+            beatValue = newBeatValue;
+            updateTiming();
+            break;
+        }
+
+        case tapParameter:
+            if (const auto tappedBpm = tapTempo.tap (millisecondCounter()))
+                setParameter (bpmParameter, *tappedBpm);
+            break;
+
+        case subdivisionParameter:
+            ticksPerBeat = (float) subdivisionNoteValues[tableIndex (subdivisionNoteValues, value)] / (float) beatValue.load();
+            updateTiming();
+            break;
+
+        case accentParameter:   accentOn = value > 0.5f; break;
+        case listenParameter:   listenOn = value > 0.5f; break;
+        case gainParameter:     gain = juce::jlimit (0.0f, 1.0f, value); break;
+        case muteParameter:     muteOn = value > 0.5f; break;
+        case startParameter:    running = value > 0.5f; break;
+        case soundParameter:    loadSoundPack ((int) juce::jlimit (-1.0f, (float) SoundPack::numPacks, value)); break;
+        default:                break;
+    }
+}
+
+void MetronomeProcessor::setMillisecondCounter (std::function<juce::uint32()> counter)
+{
+    millisecondCounter = std::move (counter);
+}
+
+void MetronomeProcessor::updateTiming()
+{
+    const float rate = sampleRate;
+    const float tempo = bpm;
+    const float ticks = ticksPerBeat;
+
+    samplesPerBeat = (int) (rate / (tempo / 60.0f));
+    samplesPerTick = (int) ((float) samplesPerBeat.load() / ticks);
+
+    // What the clock plays: the whole-sample spacings above drop a fraction of a sample per tick.
+    exactSamplesPerTick = (double) rate * 60.0 / ((double) tempo * (double) ticks);
+}
+
+//==============================================================================
+void MetronomeProcessor::loadSoundPack (int packIndex)
+{
+    const auto pack = SoundPack::forIndex (packIndex);
+    auto newAccent = SoundPack::createSource (pack.accentData, pack.accentSize, sampleRate, blockSize);
+    auto newClick = SoundPack::createSource (pack.clickData, pack.clickSize, sampleRate, blockSize);
+
+    {
+        const juce::ScopedLock lock (getCallbackLock());
+        std::swap (accentSource, newAccent);
+        std::swap (clickSource, newClick);
+        soundIndex = pack.index;
+    }
+
+    // The previous pair goes out of scope here, after the audio thread has let go of it.
+}
+
+void MetronomeProcessor::prepareToPlay (double newSampleRate, int estimatedSamplesPerBlock)
+{
+    setRateAndBufferSizeDetails (newSampleRate, estimatedSamplesPerBlock);
+
+    blockSize = juce::jmax (1, estimatedSamplesPerBlock);
+    sampleRate = (std::isfinite (newSampleRate) && newSampleRate >= 1000.0)
+                     ? (float) juce::jmin (newSampleRate, 1.0e6) : 48000.0f;
+    updateTiming();
+
+    clock.reset();
+    tickCounter = 1;
+
+    loadSoundPack (soundIndex);
+}
+
+void MetronomeProcessor::releaseResources()
+{
+}
+
+void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+    const auto numSamples = buffer.getNumSamples();
+
+    buffer.clear();
+
+    if (! running)
+        return;
+
+    clock.setSamplesPerTick (exactSamplesPerTick);
+
+    const bool accent = accentOn;
+    int segmentStart = 0;
+    bool tickedInBlock = false;
+
+    // Each tick starts a segment rendered from the source chosen for it; the block's
+    // first tick positions its click relative to the block's start, so the chosen
+    // source plays silence up to the tick.
+    clock.advance (numSamples, [&] (int offset, bool startsBar)
+    {
+        if (tickedInBlock)
+        {
+            renderSegment (sourceForTick (accent), buffer, segmentStart, offset - segmentStart);
+            segmentStart = offset;
+        }
+
+        if (! startsBar)
+            countTick();
+
+        const juce::int64 position = tickedInBlock ? 0 : -offset;
+
+        for (auto* source : { clickSource.get(), accentSource.get() })
+            if (source != nullptr)
+                source->setNextResampledPosition (position);
+
+        tickedInBlock = true;
+    });
+
+    renderSegment (sourceForTick (accent), buffer, segmentStart, numSamples - segmentStart);
+
+    buffer.applyGain (muteOn ? 0.0f : gain.load());
+}
+
+void MetronomeProcessor::countTick() noexcept
+{
+    auto next = tickCounter.load() + 1;
+
+    if ((float) next > (float) beatsPerBar.load() * ticksPerBeat.load())
+        next = 1;
+
+    tickCounter = next;
+}
+
+ResampledAudioFormatReaderSource* MetronomeProcessor::sourceForTick (bool accent) const noexcept
+{
+    if (accent && tickCounter == 1 && accentSource != nullptr)
+        return accentSource.get();
+
+    return clickSource.get();
+}
+
+void MetronomeProcessor::renderSegment (ResampledAudioFormatReaderSource* source, juce::AudioBuffer<float>& buffer,
+                                        int start, int length) noexcept
+{
+    if (source != nullptr && length > 0)
+        source->getNextResampledBlock ({ &buffer, start, length });
+}
+
+//==============================================================================
+int MetronomeProcessor::getNumPrograms()
+{
+    return presets.getNumChildren();
+}
+
+int MetronomeProcessor::getCurrentProgram()
+{
+    return juce::jmax (0, (int) presets.getProperty ("active"));
+}
+
+void MetronomeProcessor::setCurrentProgram (int index)
+{
+    presets.setProperty ("active", index, nullptr);
+    applyPreset (index);
+}
+
+const juce::String MetronomeProcessor::getProgramName (int index)
+{
+    return presets.getChild (index).getProperty ("name").toString();
+}
+
+void MetronomeProcessor::addPreset (const juce::String& name)
+{
+    currentPreset.setProperty ("name", name, nullptr);
+
+    juce::ValueTree preset ("preset");
+    preset.copyPropertiesFrom (currentPreset, nullptr);
+    presets.addChild (preset, 0, nullptr);
+}
+
+void MetronomeProcessor::applyPreset (int index)
+{
+    const auto preset = presets.getChild (index);
+
+    // The beat value goes before the subdivision, which recomputes the ticks per beat from scratch.
+    for (const auto parameterIndex : { bpmParameter, beatsPerBarParameter, beatValueParameter, soundParameter,
+                                       gainParameter, accentParameter, subdivisionParameter, muteParameter })
+        applyPresetParameter (preset, parameterIndex);
+}
+
+void MetronomeProcessor::applyPresetParameter (const juce::ValueTree& preset, int parameterIndex)
+{
+    const auto name = getParameterName (parameterIndex);
+
+    if (preset.hasProperty (name))
+        setParameter (parameterIndex, (float) (double) preset.getProperty (name));
+}

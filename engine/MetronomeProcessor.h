@@ -1,0 +1,160 @@
+#pragma once
+
+#include "BeatClock.h"
+#include "ResampledAudioFormatReaderSource.h"
+#include "TapTempo.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <atomic>
+#include <functional>
+
+/**
+    The metronome engine: holds the musical state, renders the click track into
+    the audio output and keeps the presets.
+
+    The panel drives it through eleven numbered parameters that carry plain
+    musical values (120 for 120 BPM, 4 for four beats, 1 for "on"):
+
+        0 "bpm"  1 "beatsPerBarIndex"  2 "beatsValueIndex"  3 tap  4 "subDivIndex"
+        5 "accent"  6 "listen"  7 "gain"  8 "mute"  9 "start"  10 "sound"
+
+    Every value is accepted; values the panel never sends (NaN, a tempo of 0,
+    an index outside its table) are clamped to the nearest meaningful setting.
+
+    Threads: parameters are set on the message thread; processBlock runs on the
+    audio thread under the callback lock that the player holds. Values the audio
+    thread reads are atomics; the click sources are exchanged under the callback
+    lock and freed after it is released.
+*/
+class MetronomeProcessor : public juce::AudioProcessor
+{
+public:
+    enum ParameterIndex
+    {
+        bpmParameter = 0,
+        beatsPerBarParameter,
+        beatValueParameter,
+        tapParameter,
+        subdivisionParameter,
+        accentParameter,
+        listenParameter,
+        gainParameter,
+        muteParameter,
+        startParameter,
+        soundParameter,
+        numParameters
+    };
+
+    MetronomeProcessor();
+    ~MetronomeProcessor() override;
+
+    //==============================================================================
+    const juce::String getName() const override                { return "Tocksley"; }
+
+    void prepareToPlay (double sampleRate, int estimatedSamplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
+    using juce::AudioProcessor::processBlock;
+
+    const juce::String getInputChannelName (int channelIndex) const override   { return juce::String (channelIndex + 1); }
+    const juce::String getOutputChannelName (int channelIndex) const override  { return juce::String (channelIndex + 1); }
+    bool isInputChannelStereoPair (int) const override          { return true; }
+    bool isOutputChannelStereoPair (int) const override         { return true; }
+    bool silenceInProducesSilenceOutput() const                 { return true; }
+    double getTailLengthSeconds() const override                { return 0.0; }
+    bool acceptsMidi() const override                           { return false; }
+    bool producesMidi() const override                          { return false; }
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override                            { return true; }
+
+    //==============================================================================
+    int getNumParameters() override                             { return numParameters; }
+    const juce::String getParameterName (int index) override;
+    float getParameter (int index) override;
+    const juce::String getParameterText (int) override          { return {}; }
+    void setParameter (int index, float value) override;
+
+    //==============================================================================
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int, const juce::String&) override  {}
+    void getStateInformation (juce::MemoryBlock&) override      {}
+    void setStateInformation (const void*, int) override        {}
+
+    /** Stores the live settings as a new preset at the front of the list. */
+    void addPreset (const juce::String& name);
+
+    //==============================================================================
+    /** Replaces the millisecond counter that tap tempo reads (for tests). */
+    void setMillisecondCounter (std::function<juce::uint32()> counter);
+
+    /** Builds the click sources of a pack; any index but 1 and 2 selects pack 0. */
+    void loadSoundPack (int packIndex);
+
+    float getBpm() const noexcept                   { return bpm; }
+    int getBeatsPerBar() const noexcept             { return beatsPerBar; }
+    int getBeatValue() const noexcept               { return beatValue; }
+    float getGain() const noexcept                  { return gain; }
+    bool isAccentOn() const noexcept                { return accentOn; }
+    bool isListenOn() const noexcept                { return listenOn; }
+    bool isMuteOn() const noexcept                  { return muteOn; }
+    bool isRunning() const noexcept                 { return running; }
+    int getSoundIndex() const noexcept              { return soundIndex; }
+    int getSamplesPerBeat() const noexcept          { return samplesPerBeat; }
+    int getSamplesPerTick() const noexcept          { return samplesPerTick; }
+    double getExactSamplesPerTick() const noexcept  { return exactSamplesPerTick; }
+    const TapTempo& getTapTempo() const noexcept    { return tapTempo; }
+
+    /** Clock state of the audio thread: read it only while no block is processed. */
+    const BeatClock& getBeatClock() const noexcept  { return clock; }
+    const ResampledAudioFormatReaderSource* getAccentSource() const noexcept  { return accentSource.get(); }
+    const ResampledAudioFormatReaderSource* getClickSource() const noexcept   { return clickSource.get(); }
+
+    //==============================================================================
+    /** The 1-based tick within the bar; written by the audio thread. */
+    std::atomic<int> tickCounter { 1 };
+
+    /** Ticks per beat: the subdivision's note value over the beat's. */
+    std::atomic<float> ticksPerBeat { 1.0f };
+
+    /** The stored presets: type "presets", one "preset" child each. */
+    juce::ValueTree presets { "presets" };
+
+private:
+    void updateTiming();
+    void applyPreset (int index);
+    void applyPresetParameter (const juce::ValueTree& preset, int parameterIndex);
+    void countTick() noexcept;
+    ResampledAudioFormatReaderSource* sourceForTick (bool accent) const noexcept;
+    void renderSegment (ResampledAudioFormatReaderSource*, juce::AudioBuffer<float>&, int start, int length) noexcept;
+
+    TapTempo tapTempo;
+    std::function<juce::uint32()> millisecondCounter { [] { return juce::Time::getMillisecondCounter(); } };
+
+    std::unique_ptr<ResampledAudioFormatReaderSource> accentSource;
+    std::unique_ptr<ResampledAudioFormatReaderSource> clickSource;
+
+    juce::ValueTree currentPreset { "preset" };
+
+    std::atomic<float> bpm { 120.0f };
+    std::atomic<int> samplesPerBeat { 0 };
+    std::atomic<int> samplesPerTick { 0 };
+    std::atomic<double> exactSamplesPerTick { 0.0 };
+    std::atomic<float> sampleRate { 48000.0f };
+    std::atomic<int> beatsPerBar { 4 };
+    std::atomic<int> beatValue { 4 };
+    std::atomic<bool> listenOn { false };
+    std::atomic<float> gain { 1.0f };
+    std::atomic<bool> accentOn { false };
+    std::atomic<bool> muteOn { false };
+    std::atomic<bool> running { false };
+    std::atomic<int> blockSize { 128 };
+    std::atomic<int> soundIndex { 0 };
+
+    BeatClock clock;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MetronomeProcessor)
+};

@@ -1,0 +1,130 @@
+#include "RenderCommand.h"
+#include "CommandLineOptions.h"
+#include "engine/MetronomeProcessor.h"
+
+#include <iostream>
+
+namespace
+{
+    struct RenderSettings
+    {
+        float bpm;
+        int beatsPerBar;
+        int beatValueIndex;
+        int subdivisionIndex;
+        bool accent;
+        int sound;
+        float gain;
+        double sampleRate;
+        int blockSize;
+        double seconds;
+        juce::File output;
+    };
+
+    RenderSettings readSettings (const juce::StringArray& arguments)
+    {
+        const CommandLineOptions options (arguments, { "--bpm", "--beats", "--beat-value", "--subdivision", "--accent",
+                                                       "--sound", "--gain", "--rate", "--block", "--seconds", "--out" });
+        RenderSettings settings;
+        settings.bpm = (float) options.getNumber ("--bpm", 120.0, 20.0, 400.0);
+        settings.beatsPerBar = options.getInteger ("--beats", 4, 2, 8);
+
+        const auto beatValue = options.getInteger ("--beat-value", 4, 2, 8);
+        if (beatValue != 2 && beatValue != 4 && beatValue != 8)
+            throw CommandLineOptions::Error ("--beat-value must be 2, 4 or 8, not " + std::to_string (beatValue));
+        settings.beatValueIndex = beatValue == 2 ? 0 : beatValue == 4 ? 1 : 2;
+
+        settings.subdivisionIndex = options.getInteger ("--subdivision", 1, 0, 4);
+        settings.accent = options.getInteger ("--accent", 0, 0, 1) == 1;
+        settings.sound = options.getInteger ("--sound", 0, 0, 2);
+        settings.gain = (float) options.getNumber ("--gain", 1.0, 0.0, 1.0);
+        settings.sampleRate = options.getNumber ("--rate", 48000.0, 8000.0, 384000.0);
+        settings.blockSize = options.getInteger ("--block", 512, 1, 65536);
+        settings.seconds = options.getNumber ("--seconds", 10.0, 0.001, 3.0 * 3600.0);
+
+        if (! options.has ("--out"))
+            throw CommandLineOptions::Error ("--out is required");
+
+        settings.output = juce::File::getCurrentWorkingDirectory().getChildFile (options.getText ("--out", {}));
+        return settings;
+    }
+
+    void configure (MetronomeProcessor& engine, const RenderSettings& settings)
+    {
+        engine.setPlayConfigDetails (0, 2, settings.sampleRate, settings.blockSize);
+        engine.prepareToPlay (settings.sampleRate, settings.blockSize);
+
+        // The panel's order and value conventions: the beat value before the subdivision.
+        engine.setParameter (MetronomeProcessor::bpmParameter, settings.bpm);
+        engine.setParameter (MetronomeProcessor::beatsPerBarParameter, (float) settings.beatsPerBar);
+        engine.setParameter (MetronomeProcessor::beatValueParameter, (float) settings.beatValueIndex);
+        engine.setParameter (MetronomeProcessor::subdivisionParameter, (float) settings.subdivisionIndex);
+        engine.setParameter (MetronomeProcessor::accentParameter, settings.accent ? 1.0f : 0.0f);
+        engine.setParameter (MetronomeProcessor::soundParameter, (float) settings.sound);
+        engine.setParameter (MetronomeProcessor::gainParameter, settings.gain);
+        engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
+    }
+
+    std::unique_ptr<juce::AudioFormatWriter> createWriter (const RenderSettings& settings)
+    {
+        if (settings.output.exists() && ! settings.output.deleteFile())
+            return nullptr;
+
+        auto stream = std::make_unique<juce::FileOutputStream> (settings.output);
+
+        if (stream->failedToOpen())
+            return nullptr;
+
+        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (stream.get(), settings.sampleRate,
+                                                                                               2, 32, {}, 0));
+        if (writer != nullptr)
+            stream.release();   // the writer owns it now
+
+        return writer;
+    }
+}
+
+int RenderCommand::run (const juce::StringArray& arguments)
+{
+    RenderSettings settings;
+
+    try
+    {
+        settings = readSettings (arguments);
+    }
+    catch (const CommandLineOptions::Error& e)
+    {
+        std::cerr << "tocksley-cli render: " << e.what() << std::endl;
+        return 2;
+    }
+
+    auto writer = createWriter (settings);
+
+    if (writer == nullptr)
+    {
+        std::cerr << "tocksley-cli render: cannot write " << settings.output.getFullPathName() << std::endl;
+        return 1;
+    }
+
+    MetronomeProcessor engine;
+    configure (engine, settings);
+
+    juce::AudioBuffer<float> block (2, settings.blockSize);
+    juce::MidiBuffer midi;
+    const auto totalSamples = (juce::int64) std::llround (settings.seconds * settings.sampleRate);
+
+    for (juce::int64 written = 0; written < totalSamples; written += settings.blockSize)
+    {
+        engine.processBlock (block, midi);
+
+        const auto toWrite = (int) juce::jmin ((juce::int64) settings.blockSize, totalSamples - written);
+
+        if (! writer->writeFromAudioSampleBuffer (block, 0, toWrite))
+        {
+            std::cerr << "tocksley-cli render: cannot write " << settings.output.getFullPathName() << std::endl;
+            return 1;
+        }
+    }
+
+    return 0;
+}
