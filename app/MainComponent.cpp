@@ -10,9 +10,13 @@ MainComponent::MainComponent()
     engine = std::make_unique<MetronomeProcessor>();
     editor.reset (engine->createEditor());
 
+    // The editor's own size: once it is a page, the display shrinks it to the page area.
+    const auto editorWidth = editor->getWidth();
+    const auto editorHeight = editor->getHeight();
+
     tabs = std::make_unique<juce::TabbedComponent> (juce::TabbedButtonBar::TabsAtTop);
     addAndMakeVisible (*tabs);
-    tabs->setSize (editor->getWidth(), editor->getHeight() + 30);
+    tabs->setSize (editorWidth, editorHeight + 30);
     tabs->setTabBarDepth (30);
 
     // The display holds its pages weakly: the editor is deleted here, before the display.
@@ -24,7 +28,7 @@ MainComponent::MainComponent()
     deviceManager.addAudioCallback (&player);
     deviceManager.addMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
 
-    setSize (juce::jmax (editor->getWidth(), 432), juce::jmax (editor->getHeight(), 640) + 30);
+    setSize (juce::jmax (editorWidth, 432), juce::jmax (editorHeight, 640) + 30);
 }
 
 MainComponent::~MainComponent()

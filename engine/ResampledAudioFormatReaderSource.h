@@ -35,7 +35,7 @@ public:
     int getResampledLength() const noexcept                         { return resampledLength; }
 
     /** Source frames consumed per device frame. */
-    double getResamplingRatio() const noexcept                      { return sourceSampleRate / deviceSampleRate; }
+    double getResamplingRatio() const noexcept                      { return (double) sourceSampleRate / (double) deviceSampleRate; }
 
 private:
     std::unique_ptr<juce::ResamplingAudioSource> resampler;

@@ -5,7 +5,7 @@
 
 namespace
 {
-    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
     constexpr float infinity = std::numeric_limits<float>::infinity();
 }
 
@@ -109,7 +109,7 @@ TEST (EngineParameters, ValuesThePanelNeverSendsAreClamped)
     engine.prepareToPlay (44100, 512);
 
     const auto bpmAfter = [&] (float value) { engine.setParameter (0, value); return engine.getBpm(); };
-    EXPECT_EQ (bpmAfter (nan), 20.0f);
+    EXPECT_EQ (bpmAfter (notANumber), 20.0f);
     EXPECT_EQ (bpmAfter (infinity), 400.0f);
     EXPECT_EQ (bpmAfter (-infinity), 20.0f);
     EXPECT_EQ (bpmAfter (0.0f), 20.0f);
@@ -118,19 +118,19 @@ TEST (EngineParameters, ValuesThePanelNeverSendsAreClamped)
     EXPECT_EQ (bpmAfter (97.6f), 97.6f);
 
     // A number-less value is stored as 0, never as NaN that would poison a saved preset.
-    engine.setParameter (0, nan);
+    engine.setParameter (0, notANumber);
     EXPECT_EQ (engine.getParameter (0), 0.0f);
 
     const auto beatsAfter = [&] (float value) { engine.setParameter (1, value); return engine.getBeatsPerBar(); };
     EXPECT_EQ (beatsAfter (0.0f), 1);
     EXPECT_EQ (beatsAfter (-5.0f), 1);
-    EXPECT_EQ (beatsAfter (nan), 1);
+    EXPECT_EQ (beatsAfter (notANumber), 1);
     EXPECT_EQ (beatsAfter (3.0e38f), 64);
 
     const auto beatValueAfter = [&] (float value) { engine.setParameter (2, value); return engine.getBeatValue(); };
     EXPECT_EQ (beatValueAfter (7.0f), 8);
     EXPECT_EQ (beatValueAfter (-3.0f), 2);
-    EXPECT_EQ (beatValueAfter (nan), 2);
+    EXPECT_EQ (beatValueAfter (notANumber), 2);
     EXPECT_EQ (beatValueAfter (1.0f), 4);
 
     engine.setParameter (4, 99.0f);
@@ -141,7 +141,7 @@ TEST (EngineParameters, ValuesThePanelNeverSendsAreClamped)
     const auto gainAfter = [&] (float value) { engine.setParameter (7, value); return engine.getGain(); };
     EXPECT_EQ (gainAfter (2.0f), 1.0f);
     EXPECT_EQ (gainAfter (-1.0f), 0.0f);
-    EXPECT_EQ (gainAfter (nan), 0.0f);
+    EXPECT_EQ (gainAfter (notANumber), 0.0f);
     EXPECT_EQ (gainAfter (0.7f), 0.7f);
 
     const auto soundAfter = [&] (float value) { engine.setParameter (10, value); return engine.getSoundIndex(); };
@@ -149,7 +149,7 @@ TEST (EngineParameters, ValuesThePanelNeverSendsAreClamped)
     EXPECT_EQ (soundAfter (3.0f), 0);
     EXPECT_EQ (soundAfter (1.0f), 1);
     EXPECT_EQ (soundAfter (-1.0f), 0);
-    EXPECT_EQ (soundAfter (nan), 0);
+    EXPECT_EQ (soundAfter (notANumber), 0);
     EXPECT_EQ (soundAfter (1.0e30f), 0);
 
     EXPECT_GT (engine.getSamplesPerTick(), 0);
@@ -158,7 +158,7 @@ TEST (EngineParameters, ValuesThePanelNeverSendsAreClamped)
 TEST (EngineParameters, AnyParameterValuesKeepTheAudioFinite)
 {
     // Whatever values arrive, the output holds only finite samples within full scale.
-    const float values[] = { nan, infinity, -infinity, 0.0f, -1.0f, 0.49f, 0.51f, 1.0f, 2.0f, 3.0f, 7.0f,
+    const float values[] = { notANumber, infinity, -infinity, 0.0f, -1.0f, 0.49f, 0.51f, 1.0f, 2.0f, 3.0f, 7.0f,
                              400.0f, 1.0e9f, -1.0e9f, std::numeric_limits<float>::denorm_min() };
     juce::Random random (42);
     MetronomeProcessor engine;

@@ -1,0 +1,138 @@
+#include "EngineTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+// Runs the real tocksley-cli binary, as a user would.
+
+namespace
+{
+    struct Result
+    {
+        int exitCode;
+        juce::String output;
+    };
+
+    Result runCli (const juce::StringArray& arguments)
+    {
+        juce::StringArray command { TOCKSLEY_CLI_PATH };
+        command.addArray (arguments);
+
+        juce::ChildProcess process;
+        if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+            return { -1, "could not start" };
+
+        const auto output = process.readAllProcessOutput();
+        process.waitForProcessToFinish (60000);
+        return { (int) process.getExitCode(), output };
+    }
+
+    std::unique_ptr<juce::AudioFormatReader> openWav (const juce::File& file)
+    {
+        return std::unique_ptr<juce::AudioFormatReader> (juce::WavAudioFormat().createReaderFor (file.createInputStream().release(), true));
+    }
+}
+
+TEST (CliRender, TenMinutesAt97BpmStayOnTheIdealGrid)
+{
+    const juce::TemporaryFile wav (".wav");
+    const auto result = runCli ({ "render", "--bpm", "97", "--rate", "44100", "--block", "512", "--seconds", "600",
+                                  "--accent", "1", "--out", wav.getFile().getFullPathName() });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+
+    auto reader = openWav (wav.getFile());
+    ASSERT_NE (reader, nullptr);
+    EXPECT_EQ (reader->sampleRate, 44100.0);
+    EXPECT_EQ (reader->numChannels, 2u);
+    EXPECT_EQ (reader->bitsPerSample, 32u);
+    EXPECT_TRUE (reader->usesFloatingPointData);
+    ASSERT_EQ (reader->lengthInSamples, 600 * 44100);
+
+    std::vector<float> left ((size_t) reader->lengthInSamples), right (left.size());
+    float* channels[] = { left.data(), right.data() };
+    ASSERT_TRUE (reader->read (channels, 2, 0, (int) left.size()));
+    EXPECT_EQ (left, right);
+
+    const auto onsets = EngineTestHelpers::findOnsets (left, 1000);
+    const double spacing = 44100.0 * 60.0 / 97.0;
+    ASSERT_EQ (onsets.size(), (size_t) std::ceil (600.0 * 44100.0 / spacing));
+    EXPECT_EQ (onsets.front(), 0);
+
+    const auto pack = SoundPack::forIndex (0);
+    const auto accent = EngineTestHelpers::resampledSample (pack.accentData, pack.accentSize, 44100);
+    const auto click = EngineTestHelpers::resampledSample (pack.clickData, pack.clickSize, 44100);
+
+    for (size_t k = 0; k < onsets.size(); ++k)
+    {
+        const auto error = onsets[k] - (double) k * spacing;
+        ASSERT_TRUE (error > -1.0 && error <= 0.0) << "click " << k << " is " << error << " samples off";
+
+        if (k > 0)
+        {
+            ASSERT_TRUE (onsets[k] - onsets[k - 1] == 27278 || onsets[k] - onsets[k - 1] == 27279) << k;
+        }
+
+        const auto& expected = k % 4 == 0 ? accent : click;
+        ASSERT_EQ (left[(size_t) onsets[k] + 10], expected[10]) << "click " << k;
+    }
+}
+
+TEST (CliRender, BadArgumentsNameTheFlagAndExitWithTwo)
+{
+    const std::vector<std::pair<juce::StringArray, juce::String>> cases {
+        { { "render", "--bpm", "abc", "--out", "x.wav" }, "--bpm" },
+        { { "render", "--bpm", "1000", "--out", "x.wav" }, "--bpm" },
+        { { "render", "--bpm", "nan", "--out", "x.wav" }, "--bpm" },
+        { { "render", "--bpm", "120abc", "--out", "x.wav" }, "--bpm" },
+        { { "render", "--beats", "9", "--out", "x.wav" }, "--beats" },
+        { { "render", "--beats", "3.5", "--out", "x.wav" }, "--beats" },
+        { { "render", "--beat-value", "3", "--out", "x.wav" }, "--beat-value" },
+        { { "render", "--subdivision", "5", "--out", "x.wav" }, "--subdivision" },
+        { { "render", "--accent", "2", "--out", "x.wav" }, "--accent" },
+        { { "render", "--sound", "3", "--out", "x.wav" }, "--sound" },
+        { { "render", "--gain", "1.5", "--out", "x.wav" }, "--gain" },
+        { { "render", "--rate", "0", "--out", "x.wav" }, "--rate" },
+        { { "render", "--block", "0", "--out", "x.wav" }, "--block" },
+        { { "render", "--seconds", "-1", "--out", "x.wav" }, "--seconds" },
+        { { "render", "--tempo", "120", "--out", "x.wav" }, "--tempo" },
+        { { "render", "--bpm", "120" }, "--out" },
+        { { "render", "--out" }, "--out" },
+        { { "render", "--bpm", "120", "--bpm", "90", "--out", "x.wav" }, "--bpm" },
+    };
+
+    const auto workingDirectory = juce::File::getCurrentWorkingDirectory();
+
+    for (const auto& [arguments, flag] : cases)
+    {
+        const auto result = runCli (arguments);
+        EXPECT_EQ (result.exitCode, 2) << arguments.joinIntoString (" ");
+        EXPECT_TRUE (result.output.contains (flag)) << arguments.joinIntoString (" ") << ": " << result.output;
+        EXPECT_EQ (result.output.trim().indexOfChar ('\n'), -1) << result.output;
+    }
+
+    EXPECT_FALSE (workingDirectory.getChildFile ("x.wav").exists());
+    EXPECT_EQ (runCli ({}).exitCode, 2);
+    EXPECT_EQ (runCli ({ "play" }).exitCode, 2);
+}
+
+TEST (CliRender, UnwritableOutputFails)
+{
+    const auto result = runCli ({ "render", "--seconds", "1", "--out", "/nonexistent-dir/click.wav" });
+    EXPECT_EQ (result.exitCode, 1);
+    EXPECT_TRUE (result.output.contains ("cannot write"));
+}
+
+TEST (CliRender, LastBlockIsCutToTheRequestedLength)
+{
+    const juce::TemporaryFile wav (".wav");
+    const auto result = runCli ({ "render", "--rate", "48000", "--block", "4096", "--seconds", "1.001",
+                                  "--sound", "1", "--gain", "0.5", "--out", wav.getFile().getFullPathName() });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+
+    auto reader = openWav (wav.getFile());
+    ASSERT_NE (reader, nullptr);
+    EXPECT_EQ (reader->lengthInSamples, 48048);
+
+    juce::AudioBuffer<float> audio (2, 48048);
+    reader->read (&audio, 0, 48048, 0, true, true);
+    EXPECT_NEAR (audio.getMagnitude (0, 0, 48048), 0.5f * 0.97f, 0.01f);
+}
