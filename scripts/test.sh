@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test of Tocksley:
+#   1. installs the Debian packages (scripts/setup.sh),
+#   2. builds the app, tools, tests and benchmarks (build/),
+#   3. builds the engine tests with ThreadSanitizer (build-tsan/) and runs the
+#      audio-thread stress test there,
+#   4. runs the whole suite with ctest; its summary is the last thing printed.
+# GUI tests start their own virtual display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+echo "== build"
+bash scripts/build.sh build -DTOCKSLEY_BUILD_APP=ON -DTOCKSLEY_BUILD_TESTS=ON -DTOCKSLEY_BUILD_BENCHMARKS=ON
+
+echo "== ThreadSanitizer build"
+bash scripts/build.sh build-tsan -DTOCKSLEY_SANITIZE=thread -DTOCKSLEY_BUILD_APP=OFF -DTOCKSLEY_BUILD_BENCHMARKS=OFF
+
+echo "== ThreadSanitizer: audio thread against message thread"
+# halt_on_error turns any reported race into a failing exit code.
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --test-dir build-tsan --output-on-failure -R AudioThreadStress
+
+echo "== test suite"
+ctest --test-dir build --output-on-failure --parallel "$(nproc)"
