@@ -34,8 +34,12 @@ namespace
     }
 }
 
-MetronomeProcessor::MetronomeProcessor()
+MetronomeProcessor::MetronomeProcessor (const juce::File& presetFileLocation)
+    : presetFile (presetFileLocation)
 {
+    presets = presetFile.load();
+    presetFile.keepInStepWith (presets);
+
     currentPreset.setProperty ("name", "preset", nullptr);
     currentPreset.setProperty ("bpm", 120.0, nullptr);
     currentPreset.setProperty ("beatsPerBarIndex", 4.0, nullptr);
@@ -49,7 +53,12 @@ MetronomeProcessor::MetronomeProcessor()
     updateTiming();
 }
 
-MetronomeProcessor::~MetronomeProcessor() = default;
+MetronomeProcessor::~MetronomeProcessor()
+{
+    accentSource.reset();
+    clickSource.reset();
+    presetFile.save (presets);
+}
 
 juce::AudioProcessorEditor* MetronomeProcessor::createEditor()
 {

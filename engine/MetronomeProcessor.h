@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BeatClock.h"
+#include "PresetFile.h"
 #include "ResampledAudioFormatReaderSource.h"
 #include "TapTempo.h"
 
@@ -45,7 +46,9 @@ public:
         numParameters
     };
 
-    MetronomeProcessor();
+    /** An engine whose presets live in the given file: the user's preset file by
+        default; a default-constructed File keeps them in memory only. */
+    explicit MetronomeProcessor (const juce::File& presetFileLocation = PresetFile::getDefaultFile());
     ~MetronomeProcessor() override;
 
     //==============================================================================
@@ -120,8 +123,11 @@ public:
     /** Ticks per beat: the subdivision's note value over the beat's. */
     std::atomic<float> ticksPerBeat { 1.0f };
 
-    /** The stored presets: type "presets", one "preset" child each. */
+    /** The stored presets: type "presets", one "preset" child each. Every
+        change to it is written to the preset file at once. */
     juce::ValueTree presets { "presets" };
+
+    const PresetFile& getPresetFile() const noexcept    { return presetFile; }
 
 private:
     void updateTiming();
@@ -131,6 +137,7 @@ private:
     ResampledAudioFormatReaderSource* sourceForTick (bool accent) const noexcept;
     void renderSegment (ResampledAudioFormatReaderSource*, juce::AudioBuffer<float>&, int start, int length) noexcept;
 
+    PresetFile presetFile;
     TapTempo tapTempo;
     std::function<juce::uint32()> millisecondCounter { [] { return juce::Time::getMillisecondCounter(); } };
 

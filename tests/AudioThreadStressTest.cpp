@@ -10,7 +10,7 @@
 
 TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     std::mutex playerLock;   // the player's own lock, held around preparation and every callback
 
     {

@@ -244,7 +244,7 @@ TEST (ClickRendering, OutputChannelsBeyondTheStereoPairStaySilent)
 
 TEST (ClickRendering, SilentWhileStoppedAndBeforeStart)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     engine.prepareToPlay (48000, 512);
     juce::AudioBuffer<float> buffer (2, 512);
     juce::MidiBuffer midi;

@@ -11,7 +11,7 @@ namespace
 
 TEST (EngineParameters, NamesAndDefaults)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
 
     const char* names[] = { "bpm", "beatsPerBarIndex", "beatsValueIndex", "", "subDivIndex",
                             "accent", "listen", "gain", "mute", "start", "sound" };
@@ -35,7 +35,7 @@ TEST (EngineParameters, NamesAndDefaults)
 
 TEST (EngineParameters, UnknownIndicesChangeNothing)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     engine.setParameter (11, 300.0f);
     engine.setParameter (-1, 300.0f);
 
@@ -45,7 +45,7 @@ TEST (EngineParameters, UnknownIndicesChangeNothing)
 
 TEST (EngineParameters, StoredValueIsTheOneSentNotTheDerivedField)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     engine.setParameter (MetronomeProcessor::beatsPerBarParameter, 4.9f);
 
     EXPECT_EQ (engine.getBeatsPerBar(), 4);
@@ -60,7 +60,7 @@ TEST (EngineParameters, StoredValueIsTheOneSentNotTheDerivedField)
 
 TEST (EngineParameters, BeatValueKeepsTheSubdivisionNoteValue)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
 
     engine.setParameter (MetronomeProcessor::beatValueParameter, 2.0f);
     EXPECT_EQ (engine.getBeatValue(), 8);
@@ -70,7 +70,7 @@ TEST (EngineParameters, BeatValueKeepsTheSubdivisionNoteValue)
     EXPECT_EQ (engine.ticksPerBeat.load(), 1.5f);
 
     // Eighths on a quarter-note beat become one tick per eighth-note beat.
-    MetronomeProcessor other;
+    MetronomeProcessor other { juce::File() };
     other.setParameter (MetronomeProcessor::subdivisionParameter, 2.0f);
     EXPECT_EQ (other.ticksPerBeat.load(), 2.0f);
     other.setParameter (MetronomeProcessor::beatValueParameter, 2.0f);
@@ -90,7 +90,7 @@ TEST (EngineParameters, TimingExamples)
 
     for (const auto& e : examples)
     {
-        MetronomeProcessor engine;
+        MetronomeProcessor engine { juce::File() };
         engine.prepareToPlay (e.rate, 512);
         engine.setParameter (MetronomeProcessor::bpmParameter, e.bpm);
         engine.setParameter (MetronomeProcessor::beatValueParameter, (float) e.beatValueIndex);
@@ -105,7 +105,7 @@ TEST (EngineParameters, TimingExamples)
 
 TEST (EngineParameters, ValuesThePanelNeverSendsAreClamped)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     engine.prepareToPlay (44100, 512);
 
     const auto bpmAfter = [&] (float value) { engine.setParameter (0, value); return engine.getBpm(); };
@@ -161,7 +161,7 @@ TEST (EngineParameters, AnyParameterValuesKeepTheAudioFinite)
     const float values[] = { notANumber, infinity, -infinity, 0.0f, -1.0f, 0.49f, 0.51f, 1.0f, 2.0f, 3.0f, 7.0f,
                              400.0f, 1.0e9f, -1.0e9f, std::numeric_limits<float>::denorm_min() };
     juce::Random random (42);
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     engine.prepareToPlay (44100, 256);
     engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
 
@@ -185,7 +185,7 @@ TEST (EngineParameters, AnyParameterValuesKeepTheAudioFinite)
 
 TEST (EnginePrograms, EmptyListAndProgramOperations)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     EXPECT_EQ (engine.getNumPrograms(), 0);
     EXPECT_EQ (engine.getCurrentProgram(), 0);
     EXPECT_EQ (engine.getProgramName (0), "");
@@ -200,7 +200,7 @@ TEST (EnginePrograms, EmptyListAndProgramOperations)
 
 TEST (EnginePrograms, AddedPresetsCarryTheLiveStateAndGoToTheFront)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     engine.addPreset ("A");
 
     const auto a = engine.presets.getChild (0);
@@ -240,7 +240,7 @@ TEST (EnginePrograms, AddedPresetsCarryTheLiveStateAndGoToTheFront)
 
 TEST (EnginePrograms, PresetValuesAreUntrusted)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     juce::ValueTree preset ("preset");
     preset.setProperty ("name", "odd", nullptr);
     preset.setProperty ("bpm", "97.5", nullptr);

@@ -12,7 +12,7 @@ namespace EngineTestHelpers
     inline std::unique_ptr<MetronomeProcessor> makeRunningEngine (double rate, int blockSize, float bpm,
                                                                   int subdivisionIndex = 1, int sound = 0)
     {
-        auto engine = std::make_unique<MetronomeProcessor>();
+        auto engine = std::make_unique<MetronomeProcessor> (juce::File());
         engine->setParameter (MetronomeProcessor::soundParameter, (float) sound);
         engine->prepareToPlay (rate, blockSize);
         engine->setParameter (MetronomeProcessor::bpmParameter, bpm);

@@ -35,7 +35,7 @@ void operator delete[] (void* p, std::size_t) noexcept               { std::free
 
 TEST (RealtimeSafety, ProcessBlockNeverAllocates)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     engine.prepareToPlay (44100, 512);
     engine.setParameter (MetronomeProcessor::accentParameter, 1.0f);
     engine.setParameter (MetronomeProcessor::startParameter, 1.0f);

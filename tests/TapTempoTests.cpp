@@ -80,7 +80,7 @@ TEST (TapTempo, CounterWrapIsAnOrdinaryInterval)
 
 TEST (TapTempo, TapParameterDrivesTheEngineTempoThroughItsClock)
 {
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     engine.prepareToPlay (48000, 512);
     juce::uint32 now = 500000;
     engine.setMillisecondCounter ([&now] { return now; });

@@ -106,7 +106,7 @@ int RenderCommand::run (const juce::StringArray& arguments)
         return 1;
     }
 
-    MetronomeProcessor engine;
+    MetronomeProcessor engine { juce::File() };
     configure (engine, settings);
 
     juce::AudioBuffer<float> block (2, settings.blockSize);
