@@ -181,16 +181,31 @@ void MetronomeProcessor::prepareToPlay (double newSampleRate, int estimatedSampl
     tickCounter = 1;
 
     loadSoundPack (soundIndex);
+
+    tempoTracker.reset();
+    detectedBpm = 0;
+
+    if (auto tracker = std::make_unique<TempoDetector> ((double) sampleRate.load()); tracker->isValid())
+        tempoTracker = std::move (tracker);
 }
 
 void MetronomeProcessor::releaseResources()
 {
+    tempoTracker.reset();
+    detectedBpm = 0;
 }
 
 void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
     juce::ScopedNoDenormals noDenormals;
     const auto numSamples = buffer.getNumSamples();
+
+    // The tracker hears the input before anything is written over it.
+    if (listenOn && tempoTracker != nullptr && buffer.getNumChannels() > 0)
+    {
+        tempoTracker->process (buffer.getReadPointer (0), numSamples);
+        detectedBpm = (int) tempoTracker->getEstimate();
+    }
 
     buffer.clear();
 

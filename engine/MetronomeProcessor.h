@@ -4,6 +4,7 @@
 #include "PresetFile.h"
 #include "ResampledAudioFormatReaderSource.h"
 #include "TapTempo.h"
+#include "TempoDetector.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
@@ -94,6 +95,10 @@ public:
     /** Replaces the millisecond counter that tap tempo reads (for tests). */
     void setMillisecondCounter (std::function<juce::uint32()> counter);
 
+    /** LISTEN's tempo estimate in whole BPM; 0 while there is no tracker or the
+        input carries no beat. Safe to call from any thread. */
+    int getDetectedBpm() const noexcept             { return detectedBpm; }
+
     /** Builds the click sources of a pack; any index but 1 and 2 selects pack 0. */
     void loadSoundPack (int packIndex);
 
@@ -115,6 +120,7 @@ public:
     const BeatClock& getBeatClock() const noexcept  { return clock; }
     const ResampledAudioFormatReaderSource* getAccentSource() const noexcept  { return accentSource.get(); }
     const ResampledAudioFormatReaderSource* getClickSource() const noexcept   { return clickSource.get(); }
+    const TempoDetector* getTempoTracker() const noexcept                     { return tempoTracker.get(); }
 
     //==============================================================================
     /** The 1-based tick within the bar; written by the audio thread. */
@@ -140,6 +146,9 @@ private:
     PresetFile presetFile;
     TapTempo tapTempo;
     std::function<juce::uint32()> millisecondCounter { [] { return juce::Time::getMillisecondCounter(); } };
+
+    std::unique_ptr<TempoDetector> tempoTracker;
+    std::atomic<int> detectedBpm { 0 };
 
     std::unique_ptr<ResampledAudioFormatReaderSource> accentSource;
     std::unique_ptr<ResampledAudioFormatReaderSource> clickSource;

@@ -1,3 +1,4 @@
+#include "ListenCommand.h"
 #include "RenderCommand.h"
 
 #include <iostream>
@@ -9,12 +10,15 @@ int main (int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         arguments.add (juce::CharPointer_UTF8 (argv[i]));
 
-    if (arguments.size() > 0 && arguments[0] == "render")
-    {
-        arguments.remove (0);
-        return RenderCommand::run (arguments);
-    }
+    const auto command = arguments[0];
+    arguments.remove (0);
 
-    std::cerr << "usage: " << RenderCommand::usage << std::endl;
+    if (command == "render")
+        return RenderCommand::run (arguments);
+
+    if (command == "listen")
+        return ListenCommand::run (arguments);
+
+    std::cerr << "usage: " << RenderCommand::usage << "\n       " << ListenCommand::usage << std::endl;
     return 2;
 }

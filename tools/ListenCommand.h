@@ -1,0 +1,23 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+/**
+    "tocksley-cli listen": plays an audio file into the engine's input with
+    LISTEN on, the way a device would, and every 50 ms of audio time prints
+    what the engine detects and what the panel would adopt from it, as CSV:
+
+        time_s,detected_bpm,adopted_bpm
+*/
+class ListenCommand
+{
+public:
+    /** Runs the command on the arguments after "listen". Returns the exit code:
+        0 on success, 2 for bad arguments or a file that is missing or not audio. */
+    static int run (const juce::StringArray& arguments);
+
+    /** The panel's rule: an estimate is adopted only strictly between 50 and 240 BPM. */
+    static bool isAdoptable (int bpm) noexcept      { return bpm > 50 && bpm < 240; }
+
+    static constexpr const char* usage = "tocksley-cli listen --in FILE.wav [--block K]";
+};
