@@ -204,7 +204,7 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
     if (listenOn && tempoTracker != nullptr && buffer.getNumChannels() > 0)
     {
         tempoTracker->process (buffer.getReadPointer (0), numSamples);
-        detectedBpm = (int) tempoTracker->getEstimate();
+        detectedBpm = (int) std::lround (tempoTracker->getEstimate());
     }
 
     buffer.clear();

@@ -95,7 +95,7 @@ public:
     /** Replaces the millisecond counter that tap tempo reads (for tests). */
     void setMillisecondCounter (std::function<juce::uint32()> counter);
 
-    /** LISTEN's tempo estimate in whole BPM; 0 while there is no tracker or the
+    /** LISTEN's tempo estimate rounded to whole BPM; 0 while there is no tracker or the
         input carries no beat. Safe to call from any thread. */
     int getDetectedBpm() const noexcept             { return detectedBpm; }
 

@@ -80,3 +80,59 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
     EXPECT_GT (beatsShown, 0);
     EXPECT_TRUE (outputStayedFinite.load());
 }
+
+TEST (AudioThreadStress, EstimateReadWhileTheDeviceIsPreparedAgain)
+{
+    // The panel's timer reads LISTEN's estimate on the message thread while the
+    // audio thread listens and the device is re-prepared and released in between.
+    MetronomeProcessor engine { juce::File() };
+    std::mutex playerLock;
+
+    {
+        const std::lock_guard<std::mutex> lock (playerLock);
+        engine.prepareToPlay (48000, 512);
+    }
+    engine.setParameter (MetronomeProcessor::listenParameter, 1.0f);
+
+    std::atomic<bool> done { false };
+    std::atomic<int> largestEstimate { 0 };
+
+    std::thread audioThread ([&]
+    {
+        juce::AudioBuffer<float> buffer (2, 512);
+        juce::MidiBuffer midi;
+        juce::Random random (2);
+
+        while (! done)
+        {
+            for (int i = 0; i < 512; ++i)
+                buffer.setSample (0, i, random.nextFloat() - 0.5f);
+
+            const std::lock_guard<std::mutex> player (playerLock);
+            const juce::ScopedLock callback (engine.getCallbackLock());
+            engine.processBlock (buffer, midi);
+        }
+    });
+
+    std::thread panelTimer ([&]
+    {
+        while (! done)
+            largestEstimate = juce::jmax (largestEstimate.load(), engine.getDetectedBpm());
+    });
+
+    for (int i = 0; i < 200; ++i)
+    {
+        const std::lock_guard<std::mutex> lock (playerLock);
+
+        if (i % 2 == 0)
+            engine.prepareToPlay (i % 4 == 0 ? 44100.0 : 48000.0, 512);
+        else
+            engine.releaseResources();
+    }
+
+    done = true;
+    audioThread.join();
+    panelTimer.join();
+
+    EXPECT_LT (largestEstimate.load(), 1000);
+}
