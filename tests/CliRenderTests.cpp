@@ -1,41 +1,14 @@
+#include "CliRunner.h"
 #include "EngineTestHelpers.h"
 
 #include <gtest/gtest.h>
 
-// Runs the real tocksley-cli binary, as a user would.
-
-namespace
-{
-    struct Result
-    {
-        int exitCode;
-        juce::String output;
-    };
-
-    Result runCli (const juce::StringArray& arguments)
-    {
-        juce::StringArray command { TOCKSLEY_CLI_PATH };
-        command.addArray (arguments);
-
-        juce::ChildProcess process;
-        if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
-            return { -1, "could not start" };
-
-        const auto output = process.readAllProcessOutput();
-        process.waitForProcessToFinish (60000);
-        return { (int) process.getExitCode(), output };
-    }
-
-    std::unique_ptr<juce::AudioFormatReader> openWav (const juce::File& file)
-    {
-        return std::unique_ptr<juce::AudioFormatReader> (juce::WavAudioFormat().createReaderFor (file.createInputStream().release(), true));
-    }
-}
+using namespace CliRunner;
 
 TEST (CliRender, TenMinutesAt97BpmStayOnTheIdealGrid)
 {
     const juce::TemporaryFile wav (".wav");
-    const auto result = runCli ({ "render", "--bpm", "97", "--rate", "44100", "--block", "512", "--seconds", "600",
+    const auto result = run ({ "render", "--bpm", "97", "--rate", "44100", "--block", "512", "--seconds", "600",
                                   "--accent", "1", "--out", wav.getFile().getFullPathName() });
     ASSERT_EQ (result.exitCode, 0) << result.output;
 
@@ -103,20 +76,20 @@ TEST (CliRender, BadArgumentsNameTheFlagAndExitWithTwo)
 
     for (const auto& [arguments, flag] : cases)
     {
-        const auto result = runCli (arguments);
+        const auto result = run (arguments);
         EXPECT_EQ (result.exitCode, 2) << arguments.joinIntoString (" ");
         EXPECT_TRUE (result.output.contains (flag)) << arguments.joinIntoString (" ") << ": " << result.output;
         EXPECT_EQ (result.output.trim().indexOfChar ('\n'), -1) << result.output;
     }
 
     EXPECT_FALSE (workingDirectory.getChildFile ("x.wav").exists());
-    EXPECT_EQ (runCli ({}).exitCode, 2);
-    EXPECT_EQ (runCli ({ "play" }).exitCode, 2);
+    EXPECT_EQ (run ({}).exitCode, 2);
+    EXPECT_EQ (run ({ "play" }).exitCode, 2);
 }
 
 TEST (CliRender, UnwritableOutputFails)
 {
-    const auto result = runCli ({ "render", "--seconds", "1", "--out", "/nonexistent-dir/click.wav" });
+    const auto result = run ({ "render", "--seconds", "1", "--out", "/nonexistent-dir/click.wav" });
     EXPECT_EQ (result.exitCode, 1);
     EXPECT_TRUE (result.output.contains ("cannot write"));
 }
@@ -124,7 +97,7 @@ TEST (CliRender, UnwritableOutputFails)
 TEST (CliRender, LastBlockIsCutToTheRequestedLength)
 {
     const juce::TemporaryFile wav (".wav");
-    const auto result = runCli ({ "render", "--rate", "48000", "--block", "4096", "--seconds", "1.001",
+    const auto result = run ({ "render", "--rate", "48000", "--block", "4096", "--seconds", "1.001",
                                   "--sound", "1", "--gain", "0.5", "--out", wav.getFile().getFullPathName() });
     ASSERT_EQ (result.exitCode, 0) << result.output;
 

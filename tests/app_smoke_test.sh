@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# Starts the real application under a virtual display with a fresh HOME, checks
-# that its window appears at 432 x 710 named "Tocksley", and quits it.
+# Starts the real application under a virtual display with a fresh HOME holding
+# a malformed preset file, checks that its window appears at 432 x 710 named
+# "Tocksley", quits it, and checks that the malformed file was kept aside and a
+# well-formed one written in its place.
 # With SCREENSHOT set, leaves a picture of the window there.
 set -euo pipefail
 app=$1
 
 workDir=$(mktemp -d)
 trap 'rm -rf "$workDir"' EXIT
+
+presetDir="$workDir/.config/Orlavane/Tocksley"
+mkdir -p "$presetDir"
+printf '<presets><preset name="Half" bpm="9' > "$presetDir/preset.dat"
 
 cat > "$workDir/inner.sh" <<'INNER'
 set -euo pipefail
@@ -46,3 +52,7 @@ echo "exit status $status"
 INNER
 
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$workDir/inner.sh" "$app" "$workDir"
+
+[ "$(cat "$presetDir/preset.dat.bad")" = '<presets><preset name="Half" bpm="9' ] || { echo "the malformed preset file was not kept"; exit 1; }
+grep -q '^<presets/>' "$presetDir/preset.dat" || { echo "no well-formed preset file was written"; cat "$presetDir/preset.dat"; exit 1; }
+echo "malformed preset file kept as preset.dat.bad"

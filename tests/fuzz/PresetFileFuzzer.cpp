@@ -1,0 +1,33 @@
+#include "engine/MetronomeProcessor.h"
+
+// Any bytes as a preset file: parsed, written back, and every preset applied to
+// an engine, whose state must stay within its ranges.
+
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
+{
+    const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (data), (int) size);
+    const auto presets = PresetFile::parse (text);
+
+    if (! presets.isValid())
+        return 0;
+
+    if (const auto xml = PresetFile::toXml (presets))
+        PresetFile::parse (xml->toString());
+
+    MetronomeProcessor engine { juce::File() };
+    engine.presets = presets;
+
+    for (int i = 0; i < juce::jmin (engine.getNumPrograms(), 8); ++i)
+    {
+        engine.setCurrentProgram (i);
+        engine.getProgramName (i);
+
+        const auto bpm = engine.getBpm();
+        if (! (bpm >= 20.0f && bpm <= 400.0f) || ! (engine.getGain() >= 0.0f && engine.getGain() <= 1.0f)
+            || engine.getSamplesPerTick() <= 0 || ! std::isfinite (engine.getExactSamplesPerTick()))
+            __builtin_trap();
+    }
+
+    engine.getCurrentProgram();
+    return 0;
+}
