@@ -1,26 +1,28 @@
 #include "PresetFile.h"
 
+#include <cstring>
+
 namespace
 {
-    /** The deepest element nesting in an XML text, counting only real tags:
-        quoted attribute values, comments, CDATA, declarations and processing
-        instructions are passed over. Stops counting once past the limit. */
-    int elementNesting (const juce::String& text, int limit)
+    /** Whether the framework's parser can be trusted with this markup: elements
+        nested no deeper than the limit (the parser recurses once per level), no
+        '<' inside a tag, and no processing instruction after the first element
+        (the parser loops for ever on one followed by text). Reads bytes, since
+        all markup is ASCII; passes over quoted attribute values, comments, CDATA
+        and declarations. */
+    bool isSafeToParse (const char* text, int nestingLimit)
     {
-        auto p = text.getCharPointer();
+        const char* p = text;
         int depth = 0;
-        int deepest = 0;
+        bool insideDocument = false;
 
         const auto skipPast = [&p] (const char* terminator)
         {
-            const auto found = juce::CharacterFunctions::indexOf (p, juce::CharPointer_ASCII (terminator));
-            if (found < 0)
-                p = p.findTerminatingNull();
-            else
-                p += found + (int) strlen (terminator);
+            const auto* found = std::strstr (p, terminator);
+            p = found != nullptr ? found + std::strlen (terminator) : p + std::strlen (p);
         };
 
-        while (! p.isEmpty() && deepest <= limit)
+        while (*p != 0)
         {
             if (*p != '<')
             {
@@ -28,17 +30,22 @@ namespace
                 continue;
             }
 
-            if (p.compareUpTo (juce::CharPointer_ASCII ("<!--"), 4) == 0)        { skipPast ("-->"); continue; }
-            if (p.compareUpTo (juce::CharPointer_ASCII ("<![CDATA["), 9) == 0)   { skipPast ("]]>"); continue; }
-            if (p[1] == '?' || p[1] == '!')                                      { skipPast (">"); continue; }
+            if (std::strncmp (p, "<!--", 4) == 0)        { skipPast ("-->"); continue; }
+            if (std::strncmp (p, "<![CDATA[", 9) == 0)   { skipPast ("]]>"); continue; }
+            if (p[1] == '?' && insideDocument)           return false;
+            if (p[1] == '?' || p[1] == '!')              { skipPast (">"); continue; }
 
             const bool closing = p[1] == '/';
-            juce::juce_wchar quote = 0;
-            juce::juce_wchar previous = 0;
+            char quote = 0;
+            char previous = 0;
 
-            for (++p; ! p.isEmpty(); ++p)
+            for (++p; *p != 0; ++p)
             {
                 const auto c = *p;
+
+                // Never well-formed, and where the parser and this scan could disagree on where a tag ends.
+                if (c == '<')
+                    return false;
 
                 if (quote != 0)
                 {
@@ -58,15 +65,15 @@ namespace
                 previous = c;
             }
 
+            insideDocument = true;
+
             if (closing)
                 --depth;
-            else if (previous != '/')
-                deepest = juce::jmax (deepest, ++depth);
-            else
-                deepest = juce::jmax (deepest, depth + 1);
+            else if (previous != '/' && ++depth > nestingLimit)
+                return false;
         }
 
-        return deepest;
+        return true;
     }
 
     /** Text between elements has no place in a preset list. */
@@ -128,9 +135,15 @@ juce::File PresetFile::getDefaultFile()
                        + "/Orlavane/" + "Tocksley" + "/preset.dat");
 }
 
-juce::ValueTree PresetFile::parse (const juce::String& text)
+juce::ValueTree PresetFile::parse (const void* data, size_t numBytes)
 {
-    if (elementNesting (text, maxNesting) > maxNesting)
+    // The framework's text handling assumes valid UTF-8 and may read past the end of anything else.
+    if (! juce::CharPointer_UTF8::isValidString (static_cast<const char*> (data), (int) numBytes))
+        return {};
+
+    const auto text = juce::String::fromUTF8 (static_cast<const char*> (data), (int) numBytes);
+
+    if (! isSafeToParse (text.toRawUTF8(), maxNesting))
         return {};
 
     juce::XmlDocument document (text);
@@ -156,10 +169,10 @@ juce::ValueTree PresetFile::load()
 
     if (file.getSize() <= maxFileBytes)
     {
-        juce::FileInputStream in (file);
+        juce::MemoryBlock bytes;
 
-        if (in.openedOk())
-            presets = parse (in.readEntireStreamAsString());
+        if (file.loadFileAsData (bytes))
+            presets = parse (bytes.getData(), bytes.getSize());
     }
 
     if (presets.isValid())

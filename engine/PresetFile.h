@@ -35,9 +35,9 @@ public:
     /** Writes the list, creating the directory if needed. False if nothing was written. */
     bool save (const juce::ValueTree& presets) const;
 
-    /** The list parsed from a document's text; an invalid tree if the text is not
-        well-formed XML or is nested deeper than a preset list can be. */
-    static juce::ValueTree parse (const juce::String& text);
+    /** The list parsed from a document's bytes; an invalid tree if they are not
+        UTF-8, not well-formed XML, or nested deeper than a preset list can be. */
+    static juce::ValueTree parse (const void* data, size_t numBytes);
 
     /** The list as the file holds it. */
     static std::unique_ptr<juce::XmlElement> toXml (const juce::ValueTree& presets);

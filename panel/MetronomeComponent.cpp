@@ -1,8 +1,7 @@
 #include "MetronomeComponent.h"
 #include "engine/MetronomeProcessor.h"
 
-MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
-    : processor (&p)
+MetronomeComponent::MetronomeComponent (MetronomeProcessor&)
 {
     setSize (432, 680);
 }

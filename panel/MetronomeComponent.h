@@ -12,7 +12,5 @@ public:
     ~MetronomeComponent() override;
 
 private:
-    MetronomeProcessor* processor;
-
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MetronomeComponent)
 };

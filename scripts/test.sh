@@ -3,8 +3,10 @@
 #   1. installs the Debian packages (scripts/setup.sh),
 #   2. builds the app, tools, tests and benchmarks (build/),
 #   3. builds the engine tests with ThreadSanitizer (build-tsan/) and runs the
-#      audio-thread stress test there,
-#   4. runs the whole suite with ctest; its summary is the last thing printed.
+#      audio-thread stress tests there,
+#   4. builds the fuzzers with clang, AddressSanitizer and UndefinedBehaviorSanitizer
+#      (build-fuzz/) and runs each for a short while from its seed corpus,
+#   5. runs the whole suite with ctest; its summary is the last thing printed.
 # GUI tests start their own virtual display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +23,11 @@ echo "== ThreadSanitizer: audio thread against message thread"
 # halt_on_error turns any reported race into a failing exit code.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure -R AudioThreadStress
+
+echo "== fuzzers (clang, AddressSanitizer, UndefinedBehaviorSanitizer)"
+CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DTOCKSLEY_BUILD_FUZZERS=ON -DTOCKSLEY_SANITIZE=address,undefined \
+    -DTOCKSLEY_BUILD_APP=OFF -DTOCKSLEY_BUILD_TESTS=OFF -DTOCKSLEY_BUILD_BENCHMARKS=OFF
+UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" ctest --test-dir build-fuzz --output-on-failure
 
 echo "== test suite"
 ctest --test-dir build --output-on-failure --parallel "$(nproc)"

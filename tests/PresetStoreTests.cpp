@@ -163,6 +163,17 @@ TEST_F (PresetStore, EmptyHugeAndDeeplyNestedFilesAreKeptAside)
     EXPECT_TRUE (keptAsideAfterStart (""));
     EXPECT_TRUE (keptAsideAfterStart (juce::String::repeatedString ("<a>", 200000)));
     EXPECT_TRUE (keptAsideAfterStart (juce::String::repeatedString ("<a x=\"/>\">", 100000)));   // quotes do not hide depth
+    EXPECT_TRUE (keptAsideAfterStart ("<p x=y\"" + juce::String::repeatedString ("<a>", 100000)));    // nor a stray one
+    EXPECT_TRUE (keptAsideAfterStart ("<?xml version=\"1.0\"?><presets><?pi?>text</presets>"));       // the parser would never return
+
+    // Bytes that are not UTF-8 after valid markup: the framework's text handling would read past them.
+    const char notUtf8[] = "<presets active=\"1\"><preset name=\"\xbe\xff\xff\xff\"/></presets>";
+    ASSERT_TRUE (file.replaceWithData (notUtf8, sizeof (notUtf8) - 1));
+    {
+        MetronomeProcessor engine (file);
+        EXPECT_EQ (engine.getNumPrograms(), 0);
+        EXPECT_EQ (engine.getPresetFile().getKeptAsideFile().getSize(), (juce::int64) sizeof (notUtf8) - 1);
+    }
 
     juce::String huge ("<presets>");
     const juce::String preset ("<preset name=\"p\" bpm=\"120\"/>");

@@ -5,14 +5,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
-    const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (data), (int) size);
-    const auto presets = PresetFile::parse (text);
+    const auto presets = PresetFile::parse (data, size);
 
     if (! presets.isValid())
         return 0;
 
+    // What is written back must read back.
     if (const auto xml = PresetFile::toXml (presets))
-        PresetFile::parse (xml->toString());
+    {
+        const auto written = xml->toString();
+        if (! PresetFile::parse (written.toRawUTF8(), written.getNumBytesAsUTF8()).isValid())
+            __builtin_trap();
+    }
 
     MetronomeProcessor engine { juce::File() };
     engine.presets = presets;
