@@ -2,7 +2,9 @@
 
 #include <aubio/aubio.h>
 #include <juce_audio_basics/juce_audio_basics.h>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 int TempoDetector::hopSizeFor (double rate) noexcept
 {
@@ -61,14 +63,32 @@ void TempoDetector::analyseHop() noexcept
     const auto hopsPerTwoSeconds = (float) (2.0 * sampleRate / hopSize);
     loudness += (sumOfSquares / (float) hopSize - loudness) / hopsPerTwoSeconds;
 
+    measureCrest (sumOfSquares / (float) hopSize);
+
     const auto period = aubio_tempo_get_period (tracker);
     const bool audible = juce::Decibels::gainToDecibels (std::sqrt (loudness), -200.0f) > minimumLevelDb;
     const bool confident = aubio_tempo_get_confidence (tracker) >= minimumConfidence;
+    const bool rhythmic = crest >= minimumCrest;
 
-    if (period > 0.0f && audible && confident)
+    if (period > 0.0f && audible && (confident || rhythmic))
         estimate = (float) (60.0 * sampleRate / ((double) period + 0.5 * hopSize));
     else
         estimate = 0.0f;
+}
+
+void TempoDetector::measureCrest (float hopEnergy) noexcept
+{
+    recentEnergy[nextEnergy] = hopEnergy;
+    nextEnergy = (nextEnergy + 1) % recentEnergy.size();
+
+    auto sorted = recentEnergy;
+    const auto middle = sorted.begin() + (std::ptrdiff_t) sorted.size() / 2;
+    std::nth_element (sorted.begin(), middle, sorted.end());
+    const auto loudest = *std::max_element (recentEnergy.begin(), recentEnergy.end());
+
+    // Energies: a crest of 4 is 6 dB between the loudest hop and the typical one.
+    // Hits with digital silence between them stand out without measure.
+    crest = loudest / juce::jmax (*middle, loudest * 1.0e-6f, std::numeric_limits<float>::min());
 }
 
 float TempoDetector::getRawBpm() const noexcept

@@ -105,6 +105,19 @@ TEST (TempoDetection, SteadyTempiAreReadWithinOnePercent)
     }
 }
 
+TEST (TempoDetection, AClearBeatLocksWithinTwoSeconds)
+{
+    // aubio's own confidence takes about 4.5 s; a plainly rhythmic input need not wait for it.
+    auto engine = listeningEngine (48000, 480);
+    const auto estimates = listen (*engine, beats (48000, 120, 4), [] { return 480; });
+
+    const auto locked = std::find_if (estimates.begin(), estimates.end(), [] (int bpm) { return std::abs (bpm - 120) <= 1; });
+    ASSERT_NE (locked, estimates.end());
+    EXPECT_LE ((double) (locked - estimates.begin() + 1) * 480.0 / 48000.0, 2.0);
+    EXPECT_TRUE (std::all_of (locked, estimates.end(), [] (int bpm) { return std::abs (bpm - 120) <= 1; }));
+    EXPECT_LT (engine->getTempoTracker()->getConfidence(), TempoDetector::minimumConfidence);
+}
+
 TEST (TempoDetection, SilenceAndNoiseCarryNoTempo)
 {
     const auto silence = std::vector<float> (48000 * 20, 0.0f);
@@ -116,6 +129,11 @@ TEST (TempoDetection, SilenceAndNoiseCarryNoTempo)
         auto engine = listeningEngine (48000, 512);
         const auto estimates = listen (*engine, *input, [] { return 512; });
         EXPECT_TRUE (std::all_of (estimates.begin(), estimates.end(), [] (int bpm) { return bpm == 0; }));
+
+        if (input == &noise)
+        {
+            EXPECT_LT (engine->getTempoTracker()->getCrest(), TempoDetector::minimumCrest / 2);
+        }
     }
 }
 
