@@ -6,10 +6,10 @@ namespace
 {
     /** Whether the framework's parser can be trusted with this markup: elements
         nested no deeper than the limit (the parser recurses once per level), no
-        '<' inside a tag, and no processing instruction after the first element
-        (the parser loops for ever on one followed by text). Reads bytes, since
-        all markup is ASCII; passes over quoted attribute values, comments, CDATA
-        and declarations. */
+        '<' inside a tag, no processing instruction after the first element (the
+        parser loops for ever on one followed by text) and no "<!" but comments
+        and CDATA. Reads bytes, since all markup is ASCII; passes over quoted
+        attribute values, comments, CDATA and the XML declaration. */
     bool isSafeToParse (const char* text, int nestingLimit)
     {
         const char* p = text;
@@ -33,7 +33,8 @@ namespace
             if (std::strncmp (p, "<!--", 4) == 0)        { skipPast ("-->"); continue; }
             if (std::strncmp (p, "<![CDATA[", 9) == 0)   { skipPast ("]]>"); continue; }
             if (p[1] == '?' && insideDocument)           return false;
-            if (p[1] == '?' || p[1] == '!')              { skipPast (">"); continue; }
+            if (p[1] == '?')                             { skipPast ("?>"); continue; }
+            if (p[1] == '!')                             return false;   // a document type, not used by preset files
 
             const bool closing = p[1] == '/';
             char quote = 0;
