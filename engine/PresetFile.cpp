@@ -4,6 +4,45 @@
 
 namespace
 {
+    /** Strict UTF-8 without NUL: no overlong forms, surrogates or code points past
+        U+10FFFF, which the framework would decode into something other than the
+        bytes it keeps, so that what is written back would differ from what was read. */
+    bool isStrictUtf8 (const unsigned char* bytes, size_t numBytes)
+    {
+        for (size_t i = 0; i < numBytes;)
+        {
+            const auto lead = bytes[i];
+
+            if (lead == 0)
+                return false;
+
+            if (lead < 0x80)
+            {
+                ++i;
+                continue;
+            }
+
+            const int length = lead >= 0xc2 && lead <= 0xdf ? 2 : lead >= 0xe0 && lead <= 0xef ? 3 : lead >= 0xf0 && lead <= 0xf4 ? 4 : 0;
+
+            if (length == 0 || i + (size_t) length > numBytes)
+                return false;
+
+            for (int k = 1; k < length; ++k)
+                if ((bytes[i + (size_t) k] & 0xc0) != 0x80)
+                    return false;
+
+            const auto second = bytes[i + 1];
+
+            if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second > 0x9f)        // overlong, surrogates
+                 || (lead == 0xf0 && second < 0x90) || (lead == 0xf4 && second > 0x8f))   // overlong, past U+10FFFF
+                return false;
+
+            i += (size_t) length;
+        }
+
+        return true;
+    }
+
     /** Whether the framework's parser can be trusted with this markup: elements
         nested no deeper than the limit (the parser recurses once per level), no
         '<' inside a tag, no processing instruction after the first element (the
@@ -139,7 +178,7 @@ juce::File PresetFile::getDefaultFile()
 juce::ValueTree PresetFile::parse (const void* data, size_t numBytes)
 {
     // The framework's text handling assumes valid UTF-8 and may read past the end of anything else.
-    if (! juce::CharPointer_UTF8::isValidString (static_cast<const char*> (data), (int) numBytes))
+    if (numBytes > (size_t) maxFileBytes || ! isStrictUtf8 (static_cast<const unsigned char*> (data), numBytes))
         return {};
 
     const auto text = juce::String::fromUTF8 (static_cast<const char*> (data), (int) numBytes);

@@ -176,6 +176,19 @@ TEST_F (PresetStore, EmptyHugeAndDeeplyNestedFilesAreKeptAside)
         EXPECT_EQ (engine.getPresetFile().getKeptAsideFile().getSize(), (juce::int64) sizeof (notUtf8) - 1);
     }
 
+    // Overlong forms and NUL bytes are not UTF-8 either: read and written back they would change.
+    const char overlong[] = "<presets><preset name=\"\xc1\xb1\"/></presets>";
+    const char withNul[] = "<presets><preset name=\"a\0b\"/></presets>";
+
+    for (const auto& [bytes, size] : { std::pair (overlong, sizeof (overlong) - 1), std::pair (withNul, sizeof (withNul) - 1) })
+    {
+        ASSERT_TRUE (file.replaceWithData (bytes, size));
+        MetronomeProcessor engine (file);
+        EXPECT_EQ (engine.getNumPrograms(), 0);
+        EXPECT_EQ (engine.getPresetFile().getKeptAsideFile().getSize(), (juce::int64) size);
+        engine.getPresetFile().getKeptAsideFile().deleteFile();
+    }
+
     juce::String huge ("<presets>");
     const juce::String preset ("<preset name=\"p\" bpm=\"120\"/>");
     while (huge.length() <= PresetFile::maxFileBytes)
