@@ -1,9 +1,195 @@
 #include "MetronomeComponent.h"
+#include "TempoMarkings.h"
 #include "engine/MetronomeProcessor.h"
 
-MetronomeComponent::MetronomeComponent (MetronomeProcessor&)
+namespace
 {
+    template <typename ComponentType, typename... Args>
+    std::unique_ptr<ComponentType> addVisible (juce::Component& parent, Args&&... args)
+    {
+        auto child = std::make_unique<ComponentType> (std::forward<Args> (args)...);
+        parent.addAndMakeVisible (*child);
+        return child;
+    }
+
+    std::unique_ptr<juce::GroupComponent> makeGroup (juce::Component& parent, const juce::String& text, juce::Colour colour)
+    {
+        auto group = addVisible<juce::GroupComponent> (parent, "new group", text);
+        group->setColour (juce::GroupComponent::outlineColourId, colour);
+        group->setColour (juce::GroupComponent::textColourId, colour);
+        return group;
+    }
+
+    std::unique_ptr<juce::Slider> makeSlider (juce::Component& parent, double minimum, double maximum, double interval,
+                                              juce::Slider::SliderStyle style)
+    {
+        auto slider = addVisible<juce::Slider> (parent, "new slider");
+        slider->setRange (minimum, maximum, interval);
+        slider->setSliderStyle (style);
+        slider->setTextBoxStyle (juce::Slider::NoTextBox, false, 80, 20);
+        return slider;
+    }
+
+    void colourBar (juce::Slider& slider)
+    {
+        slider.setColour (juce::Slider::thumbColourId, juce::Colour (0xffd2691e));
+        slider.setColour (juce::Slider::textBoxOutlineColourId, juce::Colour (0xfff7931d));
+    }
+
+    std::unique_ptr<juce::Label> makeLabel (juce::Component& parent, const juce::String& text, const juce::Font& font,
+                                            juce::Justification justification)
+    {
+        auto label = addVisible<juce::Label> (parent, "new label", text);
+        label->setFont (font);
+        label->setJustificationType (justification);
+        label->setEditable (false, false, false);
+        label->setColour (juce::TextEditor::textColourId, juce::Colours::black);
+        label->setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
+        return label;
+    }
+
+    std::unique_ptr<juce::ComboBox> makeCombo (juce::Component& parent, juce::Justification justification,
+                                               const juce::StringArray& items)
+    {
+        auto combo = addVisible<juce::ComboBox> (parent, "new combo box");
+        combo->setEditableText (false);
+        combo->setJustificationType (justification);
+        combo->setTextWhenNothingSelected ({});
+        combo->setTextWhenNoChoicesAvailable (TRANS ("(no choices)"));
+
+        for (int i = 0; i < items.size(); ++i)
+            combo->addItem (items[i], i + 1);
+
+        return combo;
+    }
+
+    template <typename ButtonType>
+    std::unique_ptr<ButtonType> makeButton (juce::Component& parent, const juce::String& name, const juce::String& text,
+                                            const juce::String& tooltip = {})
+    {
+        auto button = addVisible<ButtonType> (parent, name);
+        button->setButtonText (text);
+        button->setTooltip (tooltip);
+        return button;
+    }
+
+    juce::Font bigBold()      { return { juce::Font::getDefaultSansSerifFontName(), 36.0f, juce::Font::bold }; }
+    juce::Font smallPlain()   { return { 15.0f, juce::Font::plain }; }
+}
+
+MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
+    : processor (&p)
+{
+    using J = juce::Justification;
+
+    timeSignatureGroup = makeGroup (*this, TRANS ("Time Signature"), juce::Colour (0xff7fff00));
+    bpmGroup = makeGroup (*this, TRANS ("Beats Per Minute"), juce::Colour (0xff00ffff));
+
+    bpmSlider = makeSlider (*this, 20.0, 240.0, 1.0, juce::Slider::LinearBar);
+    colourBar (*bpmSlider);
+    bpmStepper = makeSlider (*this, 20.0, 400.0, 1.0, juce::Slider::IncDecButtons);
+
+    tapButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("TAP"), TRANS ("Tap BPM"));
+    accentButton = makeButton<juce::ToggleButton> (*this, "new toggle button", TRANS ("ACCENT"), TRANS ("Accent Downbeats."));
+
+    bpmLabel = makeLabel (*this, TRANS ("100"), bigBold(), J::centred);
+    bpmLabel->setTooltip (TRANS ("Double-click to set BPM."));
+    bpmLabel->setEditable (false, true, false);
+    bpmLabel->setColour (juce::Label::textColourId, juce::Colours::azure);
+    bpmLabel->setColour (juce::Label::outlineColourId, juce::Colour (0xfff7931d));
+
+    slashLabel = makeLabel (*this, TRANS ("/"), bigBold(), J::centred);
+    slashLabel->setEditable (true, true, false);
+
+    soundGroup = makeGroup (*this, TRANS ("Sound"), juce::Colour (0xfffff8dc));
+
+    beatLabel = makeLabel (*this, TRANS ("1"), juce::Font ("Consolas", 64.0f, juce::Font::bold), J::centred);
+    beatLabel->setColour (juce::Label::textColourId, juce::Colours::yellow);
+    beatLabel->setColour (juce::Label::outlineColourId, juce::Colour (0xfff7931d));
+
+    startButton = makeButton<juce::ToggleButton> (*this, "new toggle button", TRANS ("START"));
+
+    beatsPerBarCombo = makeCombo (*this, J::centred, { "2", "3", "4", "5", "6", "7", "8" });
+    beatValueCombo = makeCombo (*this, J::centred, { "2", "4", "8" });
+
+    presetGroup = makeGroup (*this, TRANS ("Preset"), juce::Colour (0xff6495ed));
+
+    volumeSlider = makeSlider (*this, 0.0, 1.0, 0.01, juce::Slider::LinearBar);
+    volumeSlider->setTooltip (TRANS ("Adjust Output Volume."));
+    colourBar (*volumeSlider);
+
+    soundCombo = makeCombo (*this, J::centredLeft, { TRANS ("Classic"), TRANS ("Drum"), TRANS ("Techno") });
+
+    soundPackLabel = makeLabel (*this, TRANS ("Sound Pack"), smallPlain(), J::centredLeft);
+    soundPackLabel->setColour (juce::Label::textColourId, juce::Colours::azure);
+
+    presetCombo = makeCombo (*this, J::centredLeft, {});
+
+    subdivisionCombo = makeCombo (*this, J::centredLeft, { TRANS ("1/2 Notes"), TRANS ("1/4 Notes"), TRANS ("1/8 Notes"),
+                                                          TRANS ("Triplets"), TRANS ("1/16 Notes") });
+
+    subdivisionLabel = makeLabel (*this, TRANS ("Subdivision"), smallPlain(), J::centredLeft);
+    subdivisionLabel->setColour (juce::Label::textColourId, juce::Colours::azure);
+
+    listenButton = makeButton<juce::ToggleButton> (*this, "new toggle button", TRANS ("LISTEN"),
+                                                   TRANS ("Estimate BPM from input audio. It takes a few seconds to detect on a new tempo."));
+
+    tempoMarkingCombo = makeCombo (*this, J::centredLeft, {});
+
+    muteButton = makeButton<juce::ToggleButton> (*this, "mute button", TRANS ("MUTE"));
+    aboutButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("ABOUT"));
+
+    addPresetButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("+"), TRANS ("add a new preset"));
+    addPresetButton->setConnectedEdges (juce::Button::ConnectedOnRight);
+    deletePresetButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("-"), TRANS ("delete current preset"));
+    deletePresetButton->setConnectedEdges (juce::Button::ConnectedOnLeft);
+
+    aboutPanel = std::make_unique<AboutPanel> ("Tocksley");
+    addChildComponent (*aboutPanel);
+
     setSize (432, 680);
+
+    for (int index = 1; index <= TempoMarkings::numMarkings; ++index)
+    {
+        int lowestBpm = 0;
+        tempoMarkingCombo->addItem (*TempoMarkings::getTempoMarking (index, lowestBpm), index);
+    }
 }
 
 MetronomeComponent::~MetronomeComponent() = default;
+
+void MetronomeComponent::paint (juce::Graphics& g)
+{
+    g.fillAll (juce::Colour (0xff102030));
+}
+
+void MetronomeComponent::resized()
+{
+    timeSignatureGroup->setBounds (8, 232, 408, 128);
+    bpmGroup->setBounds (8, 40, 408, 184);
+    bpmSlider->setBounds (24, 168, 376, 48);
+    bpmStepper->setBounds (152, 64, 120, 48);
+    tapButton->setBounds (288, 64, 112, 96);
+    accentButton->setBounds (288, 256, 104, 40);
+    bpmLabel->setBounds (24, 64, 112, 48);
+    slashLabel->setBounds (144, 248, 24, 48);
+    soundGroup->setBounds (8, 368, 408, 128);
+    beatLabel->setBounds (16, 600, 112, 72);
+    startButton->setBounds (144, 600, 264, 72);
+    beatsPerBarCombo->setBounds (40, 256, 88, 40);
+    beatValueCombo->setBounds (176, 256, 88, 40);
+    presetGroup->setBounds (8, 504, 408, 80);
+    volumeSlider->setBounds (144, 448, 256, 40);
+    soundCombo->setBounds (200, 392, 200, 40);
+    soundPackLabel->setBounds (32, 400, 142, 24);
+    presetCombo->setBounds (24, 528, 224, 40);
+    subdivisionCombo->setBounds (200, 310, 200, 40);
+    subdivisionLabel->setBounds (32, 318, 142, 24);
+    listenButton->setBounds (152, 120, 120, 40);
+    tempoMarkingCombo->setBounds (24, 120, 112, 40);
+    muteButton->setBounds (24, 448, 104, 40);
+    aboutButton->setBounds (getWidth() - 104, 8, 86, 24);
+    addPresetButton->setBounds (272, 528, 64, 40);
+    deletePresetButton->setBounds (336, 528, 64, 40);
+    aboutPanel->setBounds (16, 16, getWidth() - 32, getHeight() - 32);
+}
