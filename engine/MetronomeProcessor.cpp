@@ -3,6 +3,7 @@
 #include "app/MetronomeProcessorEditor.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace
@@ -24,6 +25,17 @@ namespace
             return 0.0f;
 
         return juce::jlimit (std::numeric_limits<float>::lowest(), std::numeric_limits<float>::max(), value);
+    }
+
+    /** A value from the preset file as a number: text by its leading number, 0 when
+        it has none. strtod rather than the framework's parser, whose exponent
+        overflows on text such as "1E99999999999". */
+    double leadingNumber (const juce::var& value)
+    {
+        if (value.isString())
+            return std::strtod (value.toString().toRawUTF8(), nullptr);
+
+        return (double) value;
     }
 
     /** Truncates toward zero into 0..size-1, without the undefined behaviour of casting a huge float. */
@@ -81,7 +93,7 @@ float MetronomeProcessor::getParameter (int index)
     if (name.isEmpty())
         return 0.0f;
 
-    return (float) (double) currentPreset.getProperty (name);
+    return (float) leadingNumber (currentPreset.getProperty (name));
 }
 
 void MetronomeProcessor::setParameter (int index, float value)
@@ -279,7 +291,8 @@ int MetronomeProcessor::getNumPrograms()
 
 int MetronomeProcessor::getCurrentProgram()
 {
-    return juce::jmax (0, (int) presets.getProperty ("active"));
+    const auto active = leadingNumber (presets.getProperty ("active"));
+    return active >= 1.0 && active < (double) std::numeric_limits<int>::max() ? (int) active : 0;
 }
 
 void MetronomeProcessor::setCurrentProgram (int index)
@@ -317,5 +330,5 @@ void MetronomeProcessor::applyPresetParameter (const juce::ValueTree& preset, in
     const auto name = getParameterName (parameterIndex);
 
     if (preset.hasProperty (name))
-        setParameter (parameterIndex, (float) (double) preset.getProperty (name));
+        setParameter (parameterIndex, (float) leadingNumber (preset.getProperty (name)));
 }

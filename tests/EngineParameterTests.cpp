@@ -261,8 +261,15 @@ TEST (EnginePrograms, PresetValuesAreUntrusted)
     engine.setCurrentProgram (0);
     EXPECT_EQ (engine.getBpm(), 20.0f);
 
+    // Numbers far beyond any range, which some parsers overflow on while reading them.
+    preset.setProperty ("bpm", "1E99999999999", nullptr);
+    engine.setCurrentProgram (0);
+    EXPECT_EQ (engine.getBpm(), 400.0f);
+    engine.presets.setProperty ("active", "99999999999999999999", nullptr);
+    EXPECT_EQ (engine.getCurrentProgram(), 0);
+
     // An index without a preset stores "active" and changes nothing else.
     engine.setCurrentProgram (5);
     EXPECT_EQ (engine.getCurrentProgram(), 5);
-    EXPECT_EQ (engine.getBpm(), 20.0f);
+    EXPECT_EQ (engine.getBpm(), 400.0f);
 }
