@@ -2,6 +2,10 @@
 #include "TempoMarkings.h"
 #include "engine/MetronomeProcessor.h"
 
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
 namespace
 {
     template <typename ComponentType, typename... Args>
@@ -87,19 +91,25 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
 
     bpmSlider = makeSlider (*this, 20.0, 240.0, 1.0, juce::Slider::LinearBar);
     colourBar (*bpmSlider);
+    bpmSlider->addListener (this);
     bpmStepper = makeSlider (*this, 20.0, 400.0, 1.0, juce::Slider::IncDecButtons);
+    bpmStepper->addListener (this);
 
     tapButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("TAP"), TRANS ("Tap BPM"));
+    tapButton->addListener (this);
     accentButton = makeButton<juce::ToggleButton> (*this, "new toggle button", TRANS ("ACCENT"), TRANS ("Accent Downbeats."));
+    accentButton->addListener (this);
 
     bpmLabel = makeLabel (*this, TRANS ("100"), bigBold(), J::centred);
     bpmLabel->setTooltip (TRANS ("Double-click to set BPM."));
     bpmLabel->setEditable (false, true, false);
     bpmLabel->setColour (juce::Label::textColourId, juce::Colours::azure);
     bpmLabel->setColour (juce::Label::outlineColourId, juce::Colour (0xfff7931d));
+    bpmLabel->addListener (this);
 
     slashLabel = makeLabel (*this, TRANS ("/"), bigBold(), J::centred);
     slashLabel->setEditable (true, true, false);
+    slashLabel->addListener (this);
 
     soundGroup = makeGroup (*this, TRANS ("Sound"), juce::Colour (0xfffff8dc));
 
@@ -108,41 +118,54 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     beatLabel->setColour (juce::Label::outlineColourId, juce::Colour (0xfff7931d));
 
     startButton = makeButton<juce::ToggleButton> (*this, "new toggle button", TRANS ("START"));
+    startButton->addListener (this);
 
     beatsPerBarCombo = makeCombo (*this, J::centred, { "2", "3", "4", "5", "6", "7", "8" });
+    beatsPerBarCombo->addListener (this);
     beatValueCombo = makeCombo (*this, J::centred, { "2", "4", "8" });
+    beatValueCombo->addListener (this);
 
     presetGroup = makeGroup (*this, TRANS ("Preset"), juce::Colour (0xff6495ed));
 
     volumeSlider = makeSlider (*this, 0.0, 1.0, 0.01, juce::Slider::LinearBar);
     volumeSlider->setTooltip (TRANS ("Adjust Output Volume."));
     colourBar (*volumeSlider);
+    volumeSlider->addListener (this);
 
     soundCombo = makeCombo (*this, J::centredLeft, { TRANS ("Classic"), TRANS ("Drum"), TRANS ("Techno") });
+    soundCombo->addListener (this);
 
     soundPackLabel = makeLabel (*this, TRANS ("Sound Pack"), smallPlain(), J::centredLeft);
     soundPackLabel->setColour (juce::Label::textColourId, juce::Colours::azure);
 
     presetCombo = makeCombo (*this, J::centredLeft, {});
+    presetCombo->addListener (this);
 
     subdivisionCombo = makeCombo (*this, J::centredLeft, { TRANS ("1/2 Notes"), TRANS ("1/4 Notes"), TRANS ("1/8 Notes"),
                                                           TRANS ("Triplets"), TRANS ("1/16 Notes") });
+    subdivisionCombo->addListener (this);
 
     subdivisionLabel = makeLabel (*this, TRANS ("Subdivision"), smallPlain(), J::centredLeft);
     subdivisionLabel->setColour (juce::Label::textColourId, juce::Colours::azure);
 
     listenButton = makeButton<juce::ToggleButton> (*this, "new toggle button", TRANS ("LISTEN"),
                                                    TRANS ("Estimate BPM from input audio. It takes a few seconds to detect on a new tempo."));
+    listenButton->addListener (this);
 
     tempoMarkingCombo = makeCombo (*this, J::centredLeft, {});
+    tempoMarkingCombo->addListener (this);
 
     muteButton = makeButton<juce::ToggleButton> (*this, "mute button", TRANS ("MUTE"));
+    muteButton->addListener (this);
     aboutButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("ABOUT"));
+    aboutButton->addListener (this);
 
     addPresetButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("+"), TRANS ("add a new preset"));
     addPresetButton->setConnectedEdges (juce::Button::ConnectedOnRight);
+    addPresetButton->addListener (this);
     deletePresetButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("-"), TRANS ("delete current preset"));
     deletePresetButton->setConnectedEdges (juce::Button::ConnectedOnLeft);
+    deletePresetButton->addListener (this);
 
     aboutPanel = std::make_unique<AboutPanel> ("Tocksley");
     addChildComponent (*aboutPanel);
@@ -154,9 +177,141 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
         int lowestBpm = 0;
         tempoMarkingCombo->addItem (*TempoMarkings::getTempoMarking (index, lowestBpm), index);
     }
+
+    updateControlsFromProcessor();
+    startTimer (50);
 }
 
 MetronomeComponent::~MetronomeComponent() = default;
+
+//==============================================================================
+float MetronomeComponent::tempoFromText (const juce::String& text)
+{
+    // The longest leading decimal number: spaces, a sign, digits, a fraction, an exponent.
+    const std::string t = text.toStdString();
+    size_t i = t.find_first_not_of (" \t\r\n");
+    const auto start = i == std::string::npos ? t.size() : i;
+    i = start;
+
+    const auto digitsFrom = [&t] (size_t p) { while (p < t.size() && std::isdigit ((unsigned char) t[p])) ++p; return p; };
+
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+
+    auto end = digitsFrom (i);
+    if (end < t.size() && t[end] == '.')
+        end = digitsFrom (end + 1);
+
+    if (end > i && end < t.size() && (t[end] == 'e' || t[end] == 'E'))
+    {
+        auto exponent = end + 1;
+        if (exponent < t.size() && (t[exponent] == '+' || t[exponent] == '-'))
+            ++exponent;
+        if (digitsFrom (exponent) > exponent)
+            end = digitsFrom (exponent);
+    }
+
+    return (float) std::strtod (t.substr (start, end - start).c_str(), nullptr);
+}
+
+void MetronomeComponent::applyBpm (float bpm)
+{
+    if (! std::isfinite (bpm) || bpm < 20.0f)
+        bpm = 20.0f;
+    else if (bpm > 400.0f)
+        bpm = 400.0f;
+
+    bpmSlider->setValue ((double) bpm, juce::dontSendNotification);
+    bpmStepper->setValue ((double) bpm, juce::dontSendNotification);
+
+    // Writing the label closes an editor open on it: never while the musician types.
+    if (! bpmLabel->isBeingEdited())
+        bpmLabel->setText (juce::String ((int) bpm), juce::dontSendNotification);
+
+    tempoMarkingCombo->setSelectedId (TempoMarkings::indexForBpm (bpm), juce::dontSendNotification);
+    processor->setParameter (MetronomeProcessor::bpmParameter, bpm);
+}
+
+void MetronomeComponent::updateControlsFromProcessor()
+{
+    const auto parameter = [this] (int index) { return processor->getParameter (index); };
+
+    applyBpm (parameter (MetronomeProcessor::bpmParameter));
+    accentButton->setToggleState (parameter (MetronomeProcessor::accentParameter) == 1.0f, juce::dontSendNotification);
+    beatsPerBarCombo->setSelectedId ((int) parameter (MetronomeProcessor::beatsPerBarParameter) - 1, juce::dontSendNotification);
+    beatValueCombo->setSelectedId ((int) parameter (MetronomeProcessor::beatValueParameter) + 1, juce::dontSendNotification);
+    subdivisionCombo->setSelectedId ((int) parameter (MetronomeProcessor::subdivisionParameter) + 1, juce::dontSendNotification);
+    soundCombo->setSelectedId ((int) parameter (MetronomeProcessor::soundParameter) + 1, juce::dontSendNotification);
+    volumeSlider->setValue ((double) parameter (MetronomeProcessor::gainParameter), juce::dontSendNotification);
+
+    // A preset can switch mute on; the button shows what the engine does.
+    muteButton->setToggleState (processor->isMuteOn(), juce::dontSendNotification);
+}
+
+void MetronomeComponent::timerCallback()
+{
+    const auto beat = (int) ((float) (processor->tickCounter - 1) / processor->ticksPerBeat + 1.0f);
+    beatLabel->setText (juce::String (beat), juce::dontSendNotification);
+
+    if (listenButton->getToggleState())
+    {
+        const auto detected = (float) processor->getDetectedBpm();
+
+        if (isAdoptableEstimate (detected))
+            applyBpm (detected);
+    }
+}
+
+void MetronomeComponent::sliderValueChanged (juce::Slider* slider)
+{
+    if (slider == bpmSlider.get() || slider == bpmStepper.get())
+        applyBpm ((float) slider->getValue());
+    else if (slider == volumeSlider.get())
+        processor->setParameter (MetronomeProcessor::gainParameter, (float) slider->getValue());
+}
+
+void MetronomeComponent::buttonClicked (juce::Button* button)
+{
+    const auto switchValue = button->getToggleState() ? 1.0f : 0.0f;
+
+    if (button == tapButton.get())
+    {
+        processor->setParameter (MetronomeProcessor::tapParameter, 1.0f);
+        applyBpm (processor->getParameter (MetronomeProcessor::bpmParameter));
+    }
+    else if (button == accentButton.get())  processor->setParameter (MetronomeProcessor::accentParameter, switchValue);
+    else if (button == startButton.get())   processor->setParameter (MetronomeProcessor::startParameter, switchValue);
+    else if (button == listenButton.get())  processor->setParameter (MetronomeProcessor::listenParameter, switchValue);
+    else if (button == muteButton.get())    processor->setParameter (MetronomeProcessor::muteParameter, switchValue);
+    else if (button == aboutButton.get())   aboutPanel->setVisible (true);
+}
+
+void MetronomeComponent::labelTextChanged (juce::Label* label)
+{
+    if (label == bpmLabel.get())
+        applyBpm (tempoFromText (label->getText()));
+}
+
+void MetronomeComponent::comboBoxChanged (juce::ComboBox* combo)
+{
+    const auto id = (float) combo->getSelectedId();
+
+    if (combo == beatsPerBarCombo.get())         processor->setParameter (MetronomeProcessor::beatsPerBarParameter, id + 1.0f);
+    else if (combo == beatValueCombo.get())      processor->setParameter (MetronomeProcessor::beatValueParameter, id - 1.0f);
+    else if (combo == subdivisionCombo.get())    processor->setParameter (MetronomeProcessor::subdivisionParameter, id - 1.0f);
+    else if (combo == soundCombo.get())          processor->setParameter (MetronomeProcessor::soundParameter, id - 1.0f);
+    else if (combo == presetCombo.get())
+    {
+        processor->setCurrentProgram (combo->getSelectedId() - 1);
+        updateControlsFromProcessor();
+    }
+    else if (combo == tempoMarkingCombo.get())
+    {
+        int lowestBpm = 0;
+        if (TempoMarkings::getTempoMarking (combo->getSelectedId(), lowestBpm))
+            applyBpm ((float) lowestBpm);
+    }
+}
 
 void MetronomeComponent::paint (juce::Graphics& g)
 {

@@ -12,7 +12,12 @@ class MetronomeProcessor;
     and START at the bottom, ABOUT at the top right, and the about overlay above
     them all, hidden until ABOUT shows it. A fixed-size form, 432 x 680.
 */
-class MetronomeComponent : public juce::Component
+class MetronomeComponent : public juce::Component,
+                           public juce::Timer,
+                           public juce::Slider::Listener,
+                           public juce::Button::Listener,
+                           public juce::Label::Listener,
+                           public juce::ComboBox::Listener
 {
 public:
     explicit MetronomeComponent (MetronomeProcessor& processor);
@@ -21,8 +26,29 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
+    void timerCallback() override;
+    void sliderValueChanged (juce::Slider*) override;
+    void buttonClicked (juce::Button*) override;
+    void labelTextChanged (juce::Label*) override;
+    void comboBoxChanged (juce::ComboBox*) override;
+
+    /** The one path of every tempo, from any control or source: clamps it to
+        20..400 (anything that is not a finite number counts as 20), shows it on
+        the bar slider, the stepper, the BPM number and the marking selector, and
+        sends it to the engine. */
+    void applyBpm (float bpm);
+
+    /** Reads the engine's settings back into the controls, without notification. */
+    void updateControlsFromProcessor();
+
+    /** LISTEN's rule: an estimate is taken as the tempo only strictly between 50 and 240 BPM. */
+    static bool isAdoptableEstimate (float bpm) noexcept    { return 50.0f < bpm && bpm < 240.0f; }
+
+    /** Typed text as a tempo: its leading decimal number, 0 when it has none. */
+    static float tempoFromText (const juce::String& text);
+
 private:
-    [[maybe_unused]] MetronomeProcessor* processor;   // what the controls will drive
+    MetronomeProcessor* processor;
 
     std::unique_ptr<juce::GroupComponent> timeSignatureGroup;
     std::unique_ptr<juce::GroupComponent> bpmGroup;

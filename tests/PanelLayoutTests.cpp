@@ -63,7 +63,7 @@ TEST (PanelLayout, TextsItemsAndRanges)
     EXPECT_EQ (child<juce::GroupComponent> (panel, 1).getText(), "Beats Per Minute");
     EXPECT_EQ (child<juce::GroupComponent> (panel, 1).findColour (juce::GroupComponent::outlineColourId), juce::Colour (0xff00ffff));
     EXPECT_EQ (child<juce::TextButton> (panel, 4).getTooltip(), "Tap BPM");
-    EXPECT_EQ (child<juce::Label> (panel, 6).getText(), "100");
+    EXPECT_EQ (child<juce::Label> (panel, 6).getText(), "120");   // the engine's tempo replaces the initial "100"
     EXPECT_TRUE (child<juce::Label> (panel, 6).isEditableOnDoubleClick());
     EXPECT_FALSE (child<juce::Label> (panel, 6).isEditableOnSingleClick());
     EXPECT_TRUE (child<juce::Label> (panel, 7).isEditableOnSingleClick());

@@ -1,6 +1,7 @@
 #include "ListenCommand.h"
 #include "CommandLineOptions.h"
 #include "engine/MetronomeProcessor.h"
+#include "panel/MetronomeComponent.h"
 
 #include <iostream>
 
@@ -67,7 +68,7 @@ int ListenCommand::run (const juce::StringArray& arguments)
         engine.processBlock (buffer, midi);
 
         const auto detected = engine.getDetectedBpm();
-        if (isAdoptable (detected))
+        if (MetronomeComponent::isAdoptableEstimate ((float) detected))
             adopted = juce::String (detected);
 
         for (; nextReport <= position + blockSize && nextReport <= length;

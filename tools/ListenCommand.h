@@ -16,8 +16,5 @@ public:
         0 on success, 2 for bad arguments or a file that is missing or not audio. */
     static int run (const juce::StringArray& arguments);
 
-    /** The panel's rule: an estimate is adopted only strictly between 50 and 240 BPM. */
-    static bool isAdoptable (int bpm) noexcept      { return bpm > 50 && bpm < 240; }
-
     static constexpr const char* usage = "tocksley-cli listen --in FILE.wav [--block K]";
 };
