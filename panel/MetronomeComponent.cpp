@@ -1,4 +1,5 @@
 #include "MetronomeComponent.h"
+#include "PresetNameDialog.h"
 #include "TempoMarkings.h"
 #include "engine/MetronomeProcessor.h"
 
@@ -82,7 +83,8 @@ namespace
 }
 
 MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
-    : processor (&p)
+    : processor (&p),
+      askPresetName (PresetNameDialog::ask)
 {
     using J = juce::Justification;
 
@@ -178,7 +180,7 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
         tempoMarkingCombo->addItem (*TempoMarkings::getTempoMarking (index, lowestBpm), index);
     }
 
-    updateControlsFromProcessor();
+    refreshPresetList();
     startTimer (50);
 }
 
@@ -284,6 +286,44 @@ void MetronomeComponent::buttonClicked (juce::Button* button)
     else if (button == listenButton.get())  processor->setParameter (MetronomeProcessor::listenParameter, switchValue);
     else if (button == muteButton.get())    processor->setParameter (MetronomeProcessor::muteParameter, switchValue);
     else if (button == aboutButton.get())   aboutPanel->setVisible (true);
+    else if (button == addPresetButton.get())       addPreset();
+    else if (button == deletePresetButton.get())    deleteSelectedPreset();
+}
+
+void MetronomeComponent::refreshPresetList()
+{
+    presetCombo->clear (juce::sendNotificationAsync);
+
+    for (int i = 0; i < processor->getNumPrograms(); ++i)
+        if (const auto name = processor->getProgramName (i); name.isNotEmpty())
+            presetCombo->addItem (name, i + 1);
+
+    presetCombo->setSelectedId (processor->getCurrentProgram() + 1, juce::sendNotificationAsync);
+    updateControlsFromProcessor();
+}
+
+void MetronomeComponent::setPresetNameRequester (std::function<std::optional<juce::String>()> requester)
+{
+    askPresetName = std::move (requester);
+}
+
+void MetronomeComponent::addPreset()
+{
+    if (const auto name = askPresetName())
+    {
+        processor->addPreset (*name);
+
+        // The new preset holds the live settings: it becomes the current one, so the
+        // selection, the engine's current preset and what plays agree.
+        processor->setCurrentProgram (0);
+        refreshPresetList();
+    }
+}
+
+void MetronomeComponent::deleteSelectedPreset()
+{
+    processor->presets.removeChild (presetCombo->getSelectedId() - 1, nullptr);
+    refreshPresetList();
 }
 
 void MetronomeComponent::labelTextChanged (juce::Label* label)

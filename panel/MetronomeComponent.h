@@ -2,6 +2,9 @@
 
 #include "app/AboutPanel.h"
 
+#include <functional>
+#include <optional>
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 class MetronomeProcessor;
@@ -41,6 +44,13 @@ public:
     /** Reads the engine's settings back into the controls, without notification. */
     void updateControlsFromProcessor();
 
+    /** Rebuilds the preset list from the engine and selects its current preset,
+        whose values the list's change notification then applies. */
+    void refreshPresetList();
+
+    /** Replaces the "Preset Name" dialog (for tests). */
+    void setPresetNameRequester (std::function<std::optional<juce::String>()> requester);
+
     /** LISTEN's rule: an estimate is taken as the tempo only strictly between 50 and 240 BPM. */
     static bool isAdoptableEstimate (float bpm) noexcept    { return 50.0f < bpm && bpm < 240.0f; }
 
@@ -48,7 +58,11 @@ public:
     static float tempoFromText (const juce::String& text);
 
 private:
+    void addPreset();
+    void deleteSelectedPreset();
+
     MetronomeProcessor* processor;
+    std::function<std::optional<juce::String>()> askPresetName;
 
     std::unique_ptr<juce::GroupComponent> timeSignatureGroup;
     std::unique_ptr<juce::GroupComponent> bpmGroup;
