@@ -1,5 +1,6 @@
 #include "PresetFile.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace
@@ -46,8 +47,8 @@ namespace
     /** Whether the framework's parser can be trusted with this markup: elements
         nested no deeper than the limit (the parser recurses once per level), no
         '<' inside a tag, no processing instruction after the first element (the
-        parser loops for ever on one followed by text) and no "<!" but comments
-        and CDATA. Reads bytes, since all markup is ASCII; passes over quoted
+        parser loops for ever on one followed by text), no "<!" but comments and
+        CDATA, and no '&' that does not open a reference. Reads bytes, since all markup is ASCII; passes over quoted
         attribute values, comments, CDATA and the XML declaration. */
     bool isSafeToParse (const char* text, int nestingLimit)
     {
@@ -61,8 +62,27 @@ namespace
             p = found != nullptr ? found + std::strlen (terminator) : p + std::strlen (p);
         };
 
+        // Every '&' must open a reference closed by ';': the parser reads past the
+        // end of the text after one such as "&#xA" that the text ends in.
+        const auto isReference = [] (const char* a)
+        {
+            for (int n = 1; n < 16; ++n)
+            {
+                if (a[n] == ';')
+                    return n > 1;
+
+                if (! std::isalnum ((unsigned char) a[n]) && a[n] != '#')
+                    return false;
+            }
+
+            return false;
+        };
+
         while (*p != 0)
         {
+            if (*p == '&' && ! isReference (p))
+                return false;
+
             if (*p != '<')
             {
                 ++p;
@@ -84,7 +104,7 @@ namespace
                 const auto c = *p;
 
                 // Never well-formed, and where the parser and this scan could disagree on where a tag ends.
-                if (c == '<')
+                if (c == '<' || (c == '&' && ! isReference (p)))
                     return false;
 
                 if (quote != 0)

@@ -166,6 +166,8 @@ TEST_F (PresetStore, EmptyHugeAndDeeplyNestedFilesAreKeptAside)
     EXPECT_TRUE (keptAsideAfterStart ("<p x=y\"" + juce::String::repeatedString ("<a>", 100000)));    // nor a stray one
     EXPECT_TRUE (keptAsideAfterStart ("<?xml version=\"1.0\"?><presets><?pi?>text</presets>"));       // the parser would never return
     EXPECT_TRUE (keptAsideAfterStart ("<presets><p a-->b=\"x<!-c=\"1\"<?xml v=\"1\"?>\"/></presets>"));   // nor here
+    EXPECT_TRUE (keptAsideAfterStart ("<presets><preset name=\"R &amp; B\"/></presets>&#xA"));                // it would read past the end
+    EXPECT_TRUE (keptAsideAfterStart ("<presets><preset name=\"R & B\"/></presets>"));
 
     // Bytes that are not UTF-8 after valid markup: the framework's text handling would read past them.
     const char notUtf8[] = "<presets active=\"1\"><preset name=\"\xbe\xff\xff\xff\"/></presets>";
