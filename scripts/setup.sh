@@ -11,7 +11,7 @@ packages=(
     libflac-dev libvorbis-dev libogg-dev libpng-dev libjpeg-dev
     libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
     fonts-crosextra-carlito fonts-dejavu-core
-    xvfb xauth x11-utils imagemagick xdotool
+    xvfb xauth x11-utils imagemagick xdotool openbox wmctrl
     jackd2 jack-capture
     clang libclang-rt-14-dev
     python3

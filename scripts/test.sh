@@ -6,7 +6,9 @@
 #      audio-thread stress tests there,
 #   4. builds the fuzzers with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build-fuzz/) and runs each for a short while from its seed corpus,
-#   5. runs the whole suite with ctest; its summary is the last thing printed.
+#   5. builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
+#      (build-asan/) and runs the suite there, all but the end-to-end test,
+#   6. runs the whole suite with ctest; its summary is the last thing printed.
 # GUI tests start their own virtual display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +30,12 @@ echo "== fuzzers (clang, AddressSanitizer, UndefinedBehaviorSanitizer)"
 CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DTOCKSLEY_BUILD_FUZZERS=ON -DTOCKSLEY_SANITIZE=address,undefined \
     -DTOCKSLEY_BUILD_APP=OFF -DTOCKSLEY_BUILD_TESTS=OFF -DTOCKSLEY_BUILD_BENCHMARKS=OFF
 UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" ctest --test-dir build-fuzz --output-on-failure
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer: the suite"
+bash scripts/build.sh build-asan -DTOCKSLEY_SANITIZE=address,undefined -DTOCKSLEY_BUILD_APP=ON -DTOCKSLEY_BUILD_TESTS=ON \
+    -DTOCKSLEY_BUILD_BENCHMARKS=OFF
+ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
+    ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" -E EndToEndOnJack
 
 echo "== test suite"
 ctest --test-dir build --output-on-failure --parallel "$(nproc)"

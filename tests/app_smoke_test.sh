@@ -31,7 +31,12 @@ for _ in $(seq 1 100); do
 done
 [ -n "$window" ] || { echo "no window appeared"; cat "$workDir/app.log"; exit 1; }
 
-geometry=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+# A slow start (a sanitizer build) can show the window before its size has settled.
+for _ in $(seq 1 50); do
+    geometry=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+    [ "$geometry" = "432x710" ] && break
+    sleep 0.1
+done
 echo "window $window: $geometry"
 [ "$geometry" = "432x710" ] || { echo "expected 432x710"; exit 1; }
 
