@@ -34,7 +34,8 @@ UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" ctest --test-dir build-fuzz -
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer: the suite"
 bash scripts/build.sh build-asan -DTOCKSLEY_SANITIZE=address,undefined -DTOCKSLEY_BUILD_APP=ON -DTOCKSLEY_BUILD_TESTS=ON \
     -DTOCKSLEY_BUILD_BENCHMARKS=OFF
-ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
+ASAN_OPTIONS="detect_leaks=1" LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
+UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
     ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" -E EndToEndOnJack
 
 echo "== test suite"
