@@ -5,7 +5,8 @@
 #   START at 120 BPM with ACCENT: clicks exactly 24000 samples apart, the accent
 #   sample on every fourth; BPM typed as 97: every click within one sample of
 #   the 29690.72-sample grid; MUTE and STOP: silence; a preset added through the
-#   dialog; the window closed by the window manager: the preset file holds it.
+#   dialog, on disk at once; the window closed by the window manager: the
+#   preset file still holds it.
 # Every process it starts is stopped by its PID, also when a check fails.
 # Usage: jack_end_to_end.sh path/to/tocksley
 set -euo pipefail
@@ -147,9 +148,13 @@ xdotool type "Ninety-seven" || fail "could not type the preset name"
 xdotool key Return
 sleep 0.5
 
+# Written at once, before any exit: a crash now would lose nothing.
+presets="$work/home/.config/Orlavane/Tocksley/preset.dat"
+grep -q 'name="Ninety-seven" bpm="97"' "$presets" || { cat "$presets"; fail "the new preset is not on disk before the exit"; }
+echo "the new preset is on disk before the exit"
+
 wmctrl -i -c "$window" || fail "wmctrl could not send the close request"
 for _ in $(seq 1 100); do kill -0 $appPid 2>/dev/null || break; sleep 0.1; done
 kill -0 $appPid 2>/dev/null && fail "the window manager's close request did not end the program"
-presets="$work/home/.config/Orlavane/Tocksley/preset.dat"
 grep -q 'name="Ninety-seven" bpm="97"' "$presets" || { cat "$presets"; fail "the preset file lacks the preset"; }
 echo "closed by the window manager; the preset file holds the new preset"
