@@ -13,27 +13,31 @@ namespace
     }
 }
 
+std::unique_ptr<juce::TextButton> AboutPanel::makeButton (const juce::String& text)
+{
+    auto button = std::make_unique<juce::TextButton> ("new button");
+    button->setButtonText (text);
+    addAndMakeVisible (*button);
+    button->addListener (this);
+    return button;
+}
+
+std::unique_ptr<juce::Label> AboutPanel::makeLabel (float fontHeight, juce::Justification justification)
+{
+    auto label = std::make_unique<juce::Label> ("new label");
+    styleLabel (*label, fontHeight, justification);
+    addAndMakeVisible (*label);
+    return label;
+}
+
 AboutPanel::AboutPanel (const juce::String& name, const juce::String& server)
     : applicationName (name),
       serverAddress (server)
 {
-    closeButton = std::make_unique<juce::TextButton> ("new button");
-    closeButton->setButtonText (TRANS ("CLOSE"));
-    addAndMakeVisible (*closeButton);
-    closeButton->addListener (this);
-
-    aboutLabel = std::make_unique<juce::Label> ("new label");
-    styleLabel (*aboutLabel, 16.0f, juce::Justification::centred);
-    addAndMakeVisible (*aboutLabel);
-
-    updateButton = std::make_unique<juce::TextButton> ("new button");
-    updateButton->setButtonText (TRANS ("Update"));
-    addAndMakeVisible (*updateButton);
-    updateButton->addListener (this);
-
-    updateLabel = std::make_unique<juce::Label> ("new label");
-    styleLabel (*updateLabel, 15.0f, juce::Justification::centredLeft);
-    addAndMakeVisible (*updateLabel);
+    closeButton = makeButton (TRANS ("CLOSE"));
+    aboutLabel = makeLabel (16.0f, juce::Justification::centred);
+    updateButton = makeButton (TRANS ("Update"));
+    updateLabel = makeLabel (15.0f, juce::Justification::centredLeft);
 
     setSize (400, 400);
 
@@ -46,10 +50,8 @@ AboutPanel::AboutPanel (const juce::String& name, const juce::String& server)
                                                  [this] (bool available) { showUpdateNotice (available); });
 }
 
-AboutPanel::~AboutPanel()
-{
-    updateCheck.reset();
-}
+// The update check, declared last, goes first: no answer can reach a half-deleted panel.
+AboutPanel::~AboutPanel() = default;
 
 juce::URL AboutPanel::getUpdateFile (const juce::String& server, const juce::String& name)
 {

@@ -39,6 +39,8 @@ public:
     juce::Label& getUpdateLabel() noexcept          { return *updateLabel; }
 
 private:
+    std::unique_ptr<juce::TextButton> makeButton (const juce::String& text);
+    std::unique_ptr<juce::Label> makeLabel (float fontHeight, juce::Justification);
     void showUpdateNotice (bool available);
 
     juce::String applicationName;

@@ -11,10 +11,8 @@ ResampledAudioFormatReaderSource::ResampledAudioFormatReaderSource (float device
     resampler->setResamplingRatio (getResamplingRatio());
 }
 
-ResampledAudioFormatReaderSource::~ResampledAudioFormatReaderSource()
-{
-    resampler.reset();
-}
+// The resampler, a member, goes before the base deletes the reader it reads through.
+ResampledAudioFormatReaderSource::~ResampledAudioFormatReaderSource() = default;
 
 void ResampledAudioFormatReaderSource::prepareResampled (int samplesPerBlockExpected, double sampleRate)
 {
