@@ -1,11 +1,13 @@
 #pragma once
 
 #include <juce_audio_processors/juce_audio_processors.h>
+#include "lookandfeel/OrlavaneLightLookAndFeel.h"
 
 class MetronomeProcessor;
 class MetronomeComponent;
 
-/** The engine's editor: the first tab, holding the control panel. */
+/** The engine's editor: the first tab, holding the control panel. It owns the
+    application's look and feel and makes it the default for every component. */
 class MetronomeProcessorEditor : public juce::AudioProcessorEditor
 {
 public:
@@ -15,6 +17,7 @@ public:
     void resized() override;
 
 private:
+    OrlavaneLightLookAndFeel lookAndFeel { 15.0f, 18.0f };
     std::unique_ptr<MetronomeComponent> panel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MetronomeProcessorEditor)
