@@ -272,15 +272,13 @@ std::unique_ptr<juce::XmlElement> PresetFile::toXml (const juce::ValueTree& pres
     return xml;
 }
 
-bool PresetFile::save (const juce::ValueTree& presets) const
+bool PresetFile::save (const juce::ValueTree& presets)
 {
-    if (file == juce::File() || ! mayWrite)
+    if (file == juce::File())
         return false;
 
     const auto xml = toXml (presets);
 
-    if (xml == nullptr || ! file.getParentDirectory().createDirectory())
-        return false;
-
-    return xml->writeTo (file);
+    behind = ! (mayWrite && xml != nullptr && file.getParentDirectory().createDirectory() && xml->writeTo (file));
+    return ! behind;
 }

@@ -33,7 +33,10 @@ public:
     juce::ValueTree load();
 
     /** Writes the list, creating the directory if needed. False if nothing was written. */
-    bool save (const juce::ValueTree& presets) const;
+    bool save (const juce::ValueTree& presets);
+
+    /** True when the last save to a real file failed: what changed since lives only in memory. */
+    bool isBehind() const noexcept                      { return behind; }
 
     /** The list parsed from a document's bytes; an invalid tree if they are not
         UTF-8, not well-formed XML, or nested deeper than a preset list can be. */
@@ -63,4 +66,5 @@ private:
     juce::ValueTree watched;
     juce::File keptAside;
     bool mayWrite = true;
+    bool behind = false;
 };

@@ -317,6 +317,7 @@ void MetronomeComponent::addPreset()
         // selection, the engine's current preset and what plays agree.
         processor->setCurrentProgram (0);
         refreshPresetList();
+        noticeUnsavedPresets();
     }
 }
 
@@ -324,6 +325,24 @@ void MetronomeComponent::deleteSelectedPreset()
 {
     processor->presets.removeChild (presetCombo->getSelectedId() - 1, nullptr);
     refreshPresetList();
+    noticeUnsavedPresets();
+}
+
+void MetronomeComponent::noticeUnsavedPresets()
+{
+    // Said once a session: the musician must learn that the list will not outlive it,
+    // without being stopped at every change.
+    const auto& store = processor->getPresetFile();
+
+    if (unsavedPresetsNoticed || ! store.isBehind())
+        return;
+
+    unsavedPresetsNoticed = true;
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon,
+                                            TRANS ("Presets not saved"),
+                                            TRANS ("Tocksley cannot write its presets to") + "\n"
+                                                + store.getFile().getFullPathName() + "\n\n"
+                                                + TRANS ("Presets added or deleted now will be lost when Tocksley quits."));
 }
 
 void MetronomeComponent::labelTextChanged (juce::Label* label)

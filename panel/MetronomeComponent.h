@@ -60,9 +60,11 @@ public:
 private:
     void addPreset();
     void deleteSelectedPreset();
+    void noticeUnsavedPresets();
 
     MetronomeProcessor* processor;
     std::function<std::optional<juce::String>()> askPresetName;
+    bool unsavedPresetsNoticed = false;
 
     std::unique_ptr<juce::GroupComponent> timeSignatureGroup;
     std::unique_ptr<juce::GroupComponent> bpmGroup;

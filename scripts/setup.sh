@@ -12,7 +12,7 @@ packages=(
     libx11-dev libxext-dev libxinerama-dev libxrandr-dev libxcursor-dev
     fonts-crosextra-carlito fonts-dejavu-core
     xvfb xauth x11-utils imagemagick xdotool openbox wmctrl
-    jackd2 jack-capture
+    jackd2 jack-capture klick
     clang libclang-rt-14-dev
     python3
 )

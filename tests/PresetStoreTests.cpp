@@ -226,11 +226,23 @@ TEST_F (PresetStore, AnUnwritableLocationLosesNothingAndDoesNotCrash)
 
     {
         MetronomeProcessor engine (file);
+        EXPECT_FALSE (engine.getPresetFile().isBehind()) << "nothing has been tried yet";
         engine.addPreset ("Lost?");
         EXPECT_EQ (engine.getNumPrograms(), 1);
+        EXPECT_TRUE (engine.getPresetFile().isBehind()) << "the panel tells the musician from this";
     }
 
     EXPECT_EQ (directory.getChildFile ("Orlavane").loadFileAsString(), "in the way");
+
+    // Once the way is clear, the next change catches up.
+    directory.getChildFile ("Orlavane").deleteFile();
+    {
+        MetronomeProcessor engine (file);
+        engine.addPreset ("Kept");
+        EXPECT_FALSE (engine.getPresetFile().isBehind());
+    }
+    EXPECT_TRUE (readFile().contains ("name=\"Kept\""));
+    file.getParentDirectory().getParentDirectory().deleteRecursively();
 
     // A directory where the file should be is neither read nor replaced.
     directory.getChildFile ("Orlavane").deleteFile();

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Prints Tocksley's CPU share and resident memory while it clicks at 120 BPM on a
+# JACK dummy server (48 kHz, periods of 512), with and without LISTEN, each over
+# the same span, and the same figures for klick (Debian's JACK metronome) on the
+# same server in the same run, as a reference.
+# Usage: bench/cpu_memory.sh [path/to/tocksley] [seconds]
+set -euo pipefail
+app=$(realpath "${1:-build/tocksley}")
+seconds=${2:-30}
+source "$(dirname "$0")/../tests/e2e/harness.sh"
+
+command -v klick > /dev/null || fail "klick is not installed (apt-get install klick)"
+
+ticksPerSecond=$(getconf CLK_TCK)
+cpuTicks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+rssKiB()   { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+
+# measure PID LABEL: CPU share of one core and mean resident memory over $seconds.
+measure()
+{
+    local pid=$1 label=$2 before after rssSum=0 samples=0
+    before=$(cpuTicks "$pid")
+    for _ in $(seq 1 "$seconds"); do
+        sleep 1
+        rssSum=$(( rssSum + $(rssKiB "$pid") )); samples=$(( samples + 1 ))
+    done
+    after=$(cpuTicks "$pid")
+    python3 - "$label" "$before" "$after" "$ticksPerSecond" "$seconds" "$rssSum" "$samples" "$pid" <<'PY' | tee -a "$work/figures"
+import sys
+label, before, after, hz, seconds, rss_sum, samples, pid = sys.argv[1:]
+cpu = (int(after) - int(before)) / int(hz) / int(seconds) * 100
+rss = int(rss_sum) / int(samples) / 1024
+peak = next(int(l.split()[1]) for l in open(f"/proc/{pid}/status") if l.startswith("VmHWM:")) / 1024
+print(f"{label:<28} cpu {cpu:6.2f} % of one core   rss {rss:7.1f} MiB (peak {peak:.1f})")
+PY
+}
+
+start_jack
+start_display
+echo "JACK dummy 48 kHz, period 512; $seconds s per figure; $(nproc) cores"
+
+start_app "$work/home"
+clickPanel $startButton
+sleep 2
+measure "$appPid" "Tocksley, clicks"
+clickPanel $listenButton
+sleep 2
+measure "$appPid" "Tocksley, clicks + LISTEN"
+close_app
+
+klick -n klick -P 120 > "$work/klick.log" 2>&1 & klickPid=$!; pids+=($klickPid)
+sleep 2
+kill -0 "$klickPid" 2> /dev/null || { cat "$work/klick.log"; fail "klick did not start"; }
+measure "$klickPid" "klick, clicks"
+
+python3 - "$work/figures" <<'PY'
+import re, sys
+rows = {}
+for line in open(sys.argv[1]):
+    label = line[:28].strip()
+    cpu, rss = (float(x) for x in re.findall(r"cpu +([\d.]+).*rss +([\d.]+)", line)[0])
+    rows[label] = (cpu, rss)
+kcpu, krss = rows["klick, clicks"]
+for label in ("Tocksley, clicks", "Tocksley, clicks + LISTEN"):
+    cpu, rss = rows[label]
+    ratio = f"{cpu / kcpu:.1f}" if kcpu > 0 else "n/a (klick below one tick)"
+    print(f"{label} / klick: cpu x {ratio}, rss x {rss / krss:.1f}")
+PY

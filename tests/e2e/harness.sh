@@ -1,0 +1,131 @@
+# The setting of the end-to-end tests and benchmarks, sourced by them: a JACK
+# server of their own (the dummy backend at 48 kHz, periods of 512), a virtual
+# display with a window manager, the real program in a fresh HOME, and helpers
+# to click at the panel's controls and to record the output.
+# Every process started here is stopped by its PID on exit, also when a check fails.
+
+harness=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$(mktemp -d)
+pids=()
+jackPid=""
+appPid=""
+window=""
+
+export JACK_DEFAULT_SERVER="${JACK_DEFAULT_SERVER:-tocksley-e2e}"
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+stop_jack()
+{
+    # Asked to stop, the server leaves its shared-memory registry clean.
+    [ -n "$jackPid" ] || return 0
+    kill -TERM "$jackPid" 2>/dev/null || true
+    for _ in $(seq 1 50); do kill -0 "$jackPid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$jackPid" 2>/dev/null || true
+    wait "$jackPid" 2>/dev/null || true
+    jackPid=""
+}
+
+harness_cleanup()
+{
+    # The shell's own notices of killed jobs are noise here.
+    exec 2> /dev/null
+    for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+    stop_jack
+    rm -rf "$work"
+}
+trap harness_cleanup EXIT
+
+start_jack()
+{
+    # A server killed outright leaves its entries in JACK's shared-memory registry, which
+    # holds only a few; with no JACK server running at all they are stale and can go.
+    if ! pgrep -x jackd > /dev/null && ! pgrep -x jackdbus > /dev/null; then
+        rm -f /dev/shm/jack-shm-registry /dev/shm/jack_sem.*"$JACK_DEFAULT_SERVER"* \
+              /dev/shm/jack_"$JACK_DEFAULT_SERVER"* /dev/shm/jack-0-* /dev/shm/jack_db-* 2>/dev/null || true
+    fi
+
+    jackd --no-realtime -d dummy -r 48000 -p 512 >> "$work/jackd.log" 2>&1 & jackPid=$!
+    for _ in $(seq 1 100); do jack_lsp > /dev/null 2>&1 && return 0; sleep 0.1; done
+    cat "$work/jackd.log"
+    fail "the JACK server did not start"
+}
+
+start_display()
+{
+    exec 3> "$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 & pids+=($!)
+    for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n 1 "$work/display")"
+    openbox > /dev/null 2>&1 & pids+=($!)
+    sleep 0.5
+}
+
+# start_app HOME [command prefix...]: the program with that HOME and no ALSA device, so
+# that JUCE opens the JACK server as its default device by itself. Sets appPid and window.
+start_app()
+{
+    local home=$1; shift
+    : > "$work/no-alsa.conf"
+    mkdir -p "$home"
+    ALSA_CONFIG_PATH="$work/no-alsa.conf" HOME="$home" "$@" "$app" >> "$work/app.log" 2>&1 & appPid=$!
+    pids+=($appPid)
+
+    window=""
+    for _ in $(seq 1 100); do
+        window=$(xdotool search --pid "$appPid" --name '^Tocksley$' 2>/dev/null | head -n 1 || true)
+        [ -z "$window" ] && window=$(xdotool search --name '^Tocksley$' 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && xwininfo -id "$window" 2>/dev/null | grep -q IsViewable && break
+        window=""
+        sleep 0.1
+    done
+    [ -n "$window" ] || fail "no window"
+    sleep 1
+}
+
+# Closes the window with the window manager's close request and waits for the exit.
+close_app()
+{
+    wmctrl -i -c "$window" || fail "wmctrl could not send the close request"
+    for _ in $(seq 1 100); do kill -0 "$appPid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$appPid" 2>/dev/null && fail "the window manager's close request did not end the program"
+    wait "$appPid" 2>/dev/null || fail "the program exited with status $?"
+}
+
+# Panel coordinates: the page lies 1 pixel in and 30 pixels down in the window.
+clickPanel() { xdotool mousemove --window "$window" $(( $1 + 1 )) $(( $2 + 30 )) click ${3:-1}; sleep 0.3; }
+startButton="276 636"; accentButton="340 276"; muteButton="76 468"; bpmNumber="80 88"; addPreset="304 548"
+listenButton="212 140"
+
+# add_preset NAME: through the "Preset Name" dialog, as a musician would.
+add_preset()
+{
+    clickPanel $addPreset
+    local dialog=""
+    for _ in $(seq 1 50); do
+        dialog=$(xdotool search --name '^Preset Name$' 2>/dev/null | head -n 1 || true)
+        [ -n "$dialog" ] && break
+        sleep 0.1
+    done
+    [ -n "$dialog" ] || fail "the Preset Name dialog did not open"
+    xdotool mousemove --window "$dialog" 175 75 click 1
+    sleep 0.3
+    xdotool type "$1" || fail "could not type the preset name"
+    xdotool key Return
+}
+
+# The beat number's pixels, as a checksum.
+beat_display() { import -window "$window" -crop 112x72+17+630 +repage rgb:- 2>/dev/null | md5sum | cut -c1-32; }
+
+record()   # seconds, file
+{
+    # A cycle that misses its deadline (an xrun, on a loaded machine) drops a
+    # period from the recording: such a take says nothing about the clicks, so
+    # it is taken again.
+    for attempt in 1 2 3; do
+        jack_capture -d "$1" -dc "$2" > "$2.log" 2>&1 || fail "jack_capture failed"
+        grep -qiE "xrun.*[1-9]|overrun|underrun" "$2.log" || break
+        echo "(take $attempt had xruns; again)"
+    done
+    python3 "$harness/click_onsets.py" "$2" 1000 > "$2.onsets"
+}
