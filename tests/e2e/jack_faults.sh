@@ -130,7 +130,6 @@ home="$work/no-audio"
 start_app "$home"
 sleep 1
 [ -z "$(other_windows)" ] || fail "a dialog without audio: $(other_windows)"
-size=$(xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
-[ "$size" = "432x710" ] || fail "the window is $size without audio"
+[ "$(window_size)" = "432x710" ] || fail "the window is $(window_size) without audio"
 close_app
 echo "no audio server and no ALSA device: the full window, no dialog"
