@@ -6,8 +6,9 @@ namespace
     const juce::String calibri { "Calibri" };
     const juce::String consolas { "Consolas" };
 
-    // The first family of the list that this machine has; empty if none.
-    juce::String firstInstalled (std::initializer_list<const char*> families)
+    // The first family of the list that this machine has; with none of them, the
+    // placeholder that lets the platform pick a face of the same kind.
+    juce::String firstInstalled (std::initializer_list<const char*> families, const juce::String& placeholder)
     {
         const auto installed = juce::Font::findAllTypefaceNames();
 
@@ -15,7 +16,7 @@ namespace
             if (installed.contains (family))
                 return family;
 
-        return {};
+        return placeholder;
     }
 
     juce::Path plainRectangle (float x, float y, float w, float h)
@@ -29,8 +30,10 @@ namespace
 OrlavaneLightLookAndFeel::OrlavaneLightLookAndFeel (float labelHeight, float buttonHeight)
     : labelFontHeight (labelHeight),
       buttonFontHeight (buttonHeight),
-      sansSerifStandIn (firstInstalled ({ "Calibri", "Carlito", "DejaVu Sans", "Liberation Sans" })),
-      monospacedStandIn (firstInstalled ({ "Consolas", "DejaVu Sans Mono", "Liberation Mono" }))
+      sansSerifStandIn (firstInstalled ({ "Calibri", "Carlito", "DejaVu Sans", "Liberation Sans" },
+                                        juce::Font::getDefaultSansSerifFontName())),
+      monospacedStandIn (firstInstalled ({ "Consolas", "DejaVu Sans Mono", "Liberation Mono" },
+                                         juce::Font::getDefaultMonospacedFontName()))
 {
     namespace C = juce::Colours;
 
@@ -387,12 +390,10 @@ void OrlavaneLightLookAndFeel::drawGroupComponentOutline (juce::Graphics& g, int
 //==============================================================================
 juce::String OrlavaneLightLookAndFeel::installedFaceFor (const juce::String& typefaceName) const
 {
-    const auto& standIn = typefaceName == calibri  ? sansSerifStandIn
-                        : typefaceName == consolas ? monospacedStandIn
-                                                   : typefaceName;
+    if (typefaceName == calibri)   return sansSerifStandIn;
+    if (typefaceName == consolas)  return monospacedStandIn;
 
-    // Nothing from the list installed: let the platform pick its own sans-serif face.
-    return standIn.isNotEmpty() ? standIn : juce::Font::getDefaultSansSerifFontName();
+    return typefaceName;
 }
 
 juce::Typeface::Ptr OrlavaneLightLookAndFeel::getTypefaceForFont (const juce::Font& font)
