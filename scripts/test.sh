@@ -7,7 +7,8 @@
 #   4. builds the fuzzers with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build-fuzz/) and runs each for a short while from its seed corpus,
 #   5. builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
-#      (build-asan/) and runs the suite there, all but the end-to-end test,
+#      (build-asan/) and runs the suite there, the fault test with the sanitized
+#      program included, all but the timing end-to-end test,
 #   6. runs the whole suite with ctest; its summary is the last thing printed.
 # GUI tests start their own virtual display.
 set -euo pipefail
