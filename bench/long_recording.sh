@@ -50,14 +50,16 @@ def report(label, positions):
 
 report("timing error against the ideal grid", onsets)
 
-# A cycle the server skips removes one period (512 samples) from the recording: a gap
-# off by whole periods. Putting those periods back shows the program's own timing.
+# A gap off by whole periods (512 samples) is a missed cycle: shorter when the recorder
+# missed one (the program's clicks went on while nothing was recorded), longer when the
+# program was not run in one. Putting those periods back shows the program's own timing.
 usual = {math.floor(spacing), math.ceil(spacing)}
 lost, restored = 0, [onsets[0]]
 for gap, onset in zip(gaps, onsets[1:]):
     if gap not in usual:
         periods = round((round(spacing) - gap) / 512)
-        print(f"  gap of {gap} samples at {onset / 48000:.1f} s: {periods:+d} period(s) of 512 lost by the server")
+        who = "the recorder missed" if periods > 0 else "the program was not run in"
+        print(f"  gap of {gap} samples at {onset / 48000:.1f} s: {who} {abs(periods)} cycle(s) of 512")
         lost += periods
     restored.append(onset + 512 * lost)
 if restored != onsets:
