@@ -8,10 +8,9 @@ namespace
 
     // The first family of the list that this machine has; with none of them, the
     // placeholder that lets the platform pick a face of the same kind.
-    juce::String firstInstalled (std::initializer_list<const char*> families, const juce::String& placeholder)
+    juce::String firstInstalled (const juce::StringArray& installed, std::initializer_list<const char*> families,
+                                 const juce::String& placeholder)
     {
-        const auto installed = juce::Font::findAllTypefaceNames();
-
         for (auto* family : families)
             if (installed.contains (family))
                 return family;
@@ -29,13 +28,16 @@ namespace
 
 OrlavaneLightLookAndFeel::OrlavaneLightLookAndFeel (float labelHeight, float buttonHeight)
     : labelFontHeight (labelHeight),
-      buttonFontHeight (buttonHeight),
-      sansSerifStandIn (firstInstalled ({ "Calibri", "Carlito", "DejaVu Sans", "Liberation Sans" },
-                                        juce::Font::getDefaultSansSerifFontName())),
-      monospacedStandIn (firstInstalled ({ "Consolas", "DejaVu Sans Mono", "Liberation Mono" },
-                                         juce::Font::getDefaultMonospacedFontName()))
+      buttonFontHeight (buttonHeight)
 {
     namespace C = juce::Colours;
+
+    // One look at the installed families serves both names.
+    const auto installed = juce::Font::findAllTypefaceNames();
+    sansSerifStandIn = firstInstalled (installed, { "Calibri", "Carlito", "DejaVu Sans", "Liberation Sans" },
+                                       juce::Font::getDefaultSansSerifFontName());
+    monospacedStandIn = firstInstalled (installed, { "Consolas", "DejaVu Sans Mono", "Liberation Mono" },
+                                        juce::Font::getDefaultMonospacedFontName());
 
     setDefaultSansSerifTypefaceName (calibri);
 

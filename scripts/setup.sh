@@ -14,7 +14,7 @@ packages=(
     xvfb xauth x11-utils imagemagick xdotool openbox wmctrl
     jackd2 jack-capture klick
     clang libclang-rt-14-dev
-    python3
+    python3 procps util-linux mount
 )
 
 if [ "$(id -u)" -eq 0 ]; then

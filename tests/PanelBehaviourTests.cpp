@@ -31,6 +31,16 @@ namespace
         void click (Child c)                   { button (c).setToggleState (! button (c).getToggleState(), juce::sendNotificationSync); }
 
         juce::String marking()                 { return combo (tempoMarkingCombo).getText(); }
+
+        // What the engine plays and what every tempo control shows.
+        void expectTempo (float bpm, const juce::String& shown, double stepper, double bar, const juce::String& mark)
+        {
+            EXPECT_EQ (engine.getBpm(), bpm);
+            EXPECT_EQ (label (bpmLabel).getText(), shown);
+            EXPECT_EQ (slider (bpmStepper).getValue(), stepper);
+            EXPECT_EQ (slider (bpmSlider).getValue(), bar);
+            EXPECT_EQ (marking(), mark);
+        }
     };
 }
 
@@ -39,18 +49,10 @@ TEST (PanelBehaviour, TypedTempiAreClampedAndShownEverywhere)
     Panel p;
 
     p.type ("1000");
-    EXPECT_EQ (p.engine.getBpm(), 400.0f);
-    EXPECT_EQ (p.label (bpmLabel).getText(), "400");
-    EXPECT_EQ (p.slider (bpmStepper).getValue(), 400.0);
-    EXPECT_EQ (p.slider (bpmSlider).getValue(), 240.0);
-    EXPECT_EQ (p.marking(), "Prestissimo");
+    p.expectTempo (400.0f, "400", 400.0, 240.0, "Prestissimo");
 
     p.type ("97.6");
-    EXPECT_EQ (p.engine.getBpm(), 97.6f);
-    EXPECT_EQ (p.label (bpmLabel).getText(), "97");
-    EXPECT_EQ (p.slider (bpmStepper).getValue(), 98.0);
-    EXPECT_EQ (p.slider (bpmSlider).getValue(), 98.0);
-    EXPECT_EQ (p.marking(), "Andantino");
+    p.expectTempo (97.6f, "97", 98.0, 98.0, "Andantino");
 
     for (const auto* text : { "letters", "", "nan", "inf", "1e999", "-50" })
     {
