@@ -1,5 +1,6 @@
 #include "MainComponent.h"
 #include "AudioSetupPage.h"
+#include "MetronomeProcessorEditor.h"
 #include "engine/MetronomeProcessor.h"
 
 MainComponent::MainComponent()
@@ -8,6 +9,7 @@ MainComponent::MainComponent()
     deviceManager.initialise (2, 2, nullptr, true, {}, nullptr);
 
     engine = std::make_unique<MetronomeProcessor>();
+    engine->setEditorFactory ([] (MetronomeProcessor& p) { return new MetronomeProcessorEditor (p); });
     editor.reset (engine->createEditor());
 
     // The editor's own size: once it is a page, the display shrinks it to the page area.

@@ -5,31 +5,41 @@
 /**
     Decides on which samples the ticks of the click track fall.
 
-    Ticks lie on a grid anchored at the last tick before the most recent change
-    of spacing: tick k after the anchor falls at floor (k * samplesPerTick), so a
-    fractional spacing (97 BPM at 44.1 kHz is 27278.35 samples) neither drifts
-    nor accumulates rounding, however long the clock runs. Any number of ticks
-    may fall in one block.
+    Ticks lie on a grid anchored at a tick: tick k after the anchor falls at
+    floor (phase + k * samplesPerTick) samples after the anchor's whole sample,
+    where phase is the fraction of a sample at which the anchor exactly lies.
+    A fractional spacing (97 BPM at 44.1 kHz is 27278.35 samples) therefore
+    neither drifts nor accumulates rounding, however long the clock runs, and a
+    tempo that changes at a bar line starts from the bar's exact position. Any
+    number of ticks may fall in one block.
 
     Used on the audio thread only; it allocates nothing.
 */
 class BeatClock
 {
 public:
+    /** Samples between ticks for a tempo and a number of ticks per beat. */
+    static double exactSamplesPerTick (float sampleRate, float bpm, float ticksPerBeat) noexcept
+    {
+        return (double) sampleRate * 60.0 / ((double) bpm * (double) ticksPerBeat);
+    }
+
     /** Restarts the bar: the next block begins with the downbeat at its first sample. */
     void reset() noexcept;
 
-    /** Sets the exact spacing of ticks in samples. A different spacing anchors the
-        grid on the last tick; the same spacing leaves the grid as it is. */
+    /** Sets the spacing of ticks in samples between blocks. A different spacing
+        anchors the grid on the last tick; if the next tick on that grid has
+        already passed, it falls at the start of the next block and the grid runs
+        from there. The same spacing leaves the grid as it is. */
     void setSamplesPerTick (double exactSamplesPerTick) noexcept;
 
-    /** Advances the clock over a block of numSamples and calls
-        onTick (int offset, bool startsBar) for each tick in the block, in order.
+    /** From inside onTick: the ticks after the one just reported are this far
+        apart, counted from that tick's exact position on the grid. */
+    void respaceFromLastTick (double exactSamplesPerTick) noexcept;
 
-        The offset of the first tick may be negative: after a change to a shorter
-        spacing, a tick that is already due is reported with how many samples ago
-        it fell on the grid. Ticks more than one spacing overdue are skipped, so
-        the clock never falls behind. startsBar is true only for the downbeat
+    /** Advances the clock over a block of numSamples and calls
+        onTick (int offset, bool startsBar) for each tick in the block, in order,
+        with offset in 0..numSamples-1. startsBar is true only for the downbeat
         that follows reset().
     */
     template <typename TickCallback>
@@ -38,7 +48,7 @@ public:
         if (downbeatPending)
         {
             downbeatPending = false;
-            ticksSinceAnchor = 0;
+            anchorAt (0.0);
             samplesSinceTick = 0;
             onTick (0, true);
         }
@@ -47,14 +57,20 @@ public:
         {
             auto offset = intervalAfterTick (ticksSinceAnchor) - samplesSinceTick;
 
-            // Skip the ticks that the one after them has already overtaken.
-            while (offset + intervalAfterTick (ticksSinceAnchor + 1) <= 0)
-                offset += intervalAfterTick (++ticksSinceAnchor);
+            if (offset < 0)
+            {
+                // Overdue after a change of spacing: sound now, and run the new grid from here.
+                anchorAt (0.0);
+                offset = 0;
+            }
+            else
+            {
+                if (offset >= numSamples)
+                    break;
 
-            if (offset >= numSamples)
-                break;
+                ++ticksSinceAnchor;
+            }
 
-            ++ticksSinceAnchor;
             samplesSinceTick = -offset;
             onTick (offset, false);
         }
@@ -68,10 +84,15 @@ public:
     double getSamplesPerTick() const noexcept   { return samplesPerTick; }
 
 private:
+    static double validSpacing (double spacing) noexcept;
+
     /** Samples between grid tick k and grid tick k + 1. */
     int intervalAfterTick (juce::int64 k) const noexcept;
 
+    void anchorAt (double phaseOfAnchor) noexcept   { phase = phaseOfAnchor; ticksSinceAnchor = 0; }
+
     double samplesPerTick = 1.0;
+    double phase = 0.0;
     juce::int64 ticksSinceAnchor = 0;
     int samplesSinceTick = 0;
     bool downbeatPending = true;

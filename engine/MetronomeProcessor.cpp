@@ -1,6 +1,6 @@
 #include "MetronomeProcessor.h"
+#include "MeterTables.h"
 #include "SoundPack.h"
-#include "app/MetronomeProcessorEditor.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -11,12 +11,8 @@ namespace
     const char* const parameterNames[] = { "bpm", "beatsPerBarIndex", "beatsValueIndex", "", "subDivIndex",
                                            "accent", "listen", "gain", "mute", "start", "sound" };
 
-    constexpr int beatValues[] = { 2, 4, 8 };
-    constexpr int subdivisionNoteValues[] = { 2, 4, 8, 12, 16 };
-
-    constexpr float minBpm = 20.0f;
-    constexpr float maxBpm = 400.0f;
-    constexpr float maxBeatsPerBar = 64.0f;
+    using MeterTables::beatValues;
+    using MeterTables::subdivisionNoteValues;
 
     /** A value without a number reads as 0, like text without one; infinities become the largest floats. */
     float toFiniteValue (float value) noexcept
@@ -74,7 +70,7 @@ MetronomeProcessor::~MetronomeProcessor()
 
 juce::AudioProcessorEditor* MetronomeProcessor::createEditor()
 {
-    return new MetronomeProcessorEditor (*this);
+    return editorFactory != nullptr ? editorFactory (*this) : nullptr;
 }
 
 //==============================================================================
@@ -106,14 +102,21 @@ void MetronomeProcessor::setParameter (int index, float value)
     switch (index)
     {
         case bpmParameter:
-            bpm = juce::jlimit (minBpm, maxBpm, value);
+            bpm = juce::jlimit (MeterTables::minBpm, MeterTables::maxBpm, value);
             updateTiming();
             break;
 
         case beatsPerBarParameter:
-            beatsPerBar = (int) juce::jlimit (1.0f, maxBeatsPerBar, value);
+        {
+            beatsPerBar = (int) juce::jlimit (1.0f, (float) MeterTables::maxBeatsPerBar, value);
             updateTiming();
+
+            // The beats that remain keep their levels; beats added later come in as normal ones.
+            auto settings = practice;
+            std::fill (settings.pattern.begin() + beatsPerBar.load(), settings.pattern.end(), BeatLevel::normal);
+            setPracticeSettings (settings);
             break;
+        }
 
         case beatValueParameter:
         {
@@ -135,11 +138,39 @@ void MetronomeProcessor::setParameter (int index, float value)
             updateTiming();
             break;
 
-        case accentParameter:   accentOn = value > 0.5f; break;
+        case accentParameter:
+        {
+            accentOn = value > 0.5f;
+
+            if (auto settings = practice; (settings.pattern[0] == BeatLevel::accent) != accentOn)
+            {
+                settings.pattern[0] = accentOn ? BeatLevel::accent : BeatLevel::normal;
+                setPracticeSettings (settings);
+            }
+
+            break;
+        }
+
         case listenParameter:   listenOn = value > 0.5f; break;
         case gainParameter:     gain = juce::jlimit (0.0f, 1.0f, value); break;
         case muteParameter:     muteOn = value > 0.5f; break;
-        case startParameter:    running = value > 0.5f; break;
+        case startParameter:
+        {
+            const bool start = value > 0.5f;
+
+            if (start && ! running && practice.restartsOnStart())
+            {
+                // From the top: the count-in or bar 1 at its first sample, the trainer at the tempo set.
+                const auto seed = fixedSeed.value_or ((juce::uint32) juce::Random::getSystemRandom().nextInt());
+                const juce::ScopedLock lock (getCallbackLock());
+                clock.reset();
+                planner.setSeed (seed);
+            }
+
+            running = start;
+            break;
+        }
+
         case soundParameter:    loadSoundPack ((int) juce::jlimit (-1.0f, (float) SoundPack::numPacks, value)); break;
         default:                break;
     }
@@ -160,7 +191,22 @@ void MetronomeProcessor::updateTiming()
     samplesPerTick = (int) ((float) samplesPerBeat.load() / ticks);
 
     // What the clock plays: the whole-sample spacings above drop a fraction of a sample per tick.
-    exactSamplesPerTick = (double) rate * 60.0 / ((double) tempo * (double) ticks);
+    exactSamplesPerTick = BeatClock::exactSamplesPerTick (rate, tempo, ticks);
+}
+
+void MetronomeProcessor::setPracticeSettings (const PracticeSettings& settings)
+{
+    practice = settings.clamped();
+    sendPracticeToAudioThread();
+
+    if ((practice.pattern[0] == BeatLevel::accent) != accentOn)
+        setParameter (accentParameter, practice.pattern[0] == BeatLevel::accent ? 1.0f : 0.0f);
+}
+
+void MetronomeProcessor::sendPracticeToAudioThread()
+{
+    const juce::ScopedLock lock (getCallbackLock());
+    planner.setSettings (practice);
 }
 
 //==============================================================================
@@ -175,6 +221,11 @@ void MetronomeProcessor::loadSoundPack (int packIndex)
         std::swap (accentSource, newAccent);
         std::swap (clickSource, newClick);
         soundIndex = pack.index;
+
+        // The new pack joins in at the next tick, on the beat.
+        for (auto* source : { accentSource.get(), clickSource.get() })
+            if (source != nullptr)
+                source->setNextResampledPosition (source->getResampledLength());
     }
 
     // The previous pair goes out of scope here, after the audio thread has let go of it.
@@ -224,63 +275,60 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
     if (! running)
         return;
 
-    clock.setSamplesPerTick (exactSamplesPerTick);
+    const Meter meter { sampleRate, bpm, beatsPerBar, ticksPerBeat };
+    clock.setSamplesPerTick (planner.currentSpacing (meter));
 
-    const bool accent = accentOn;
+    // Each click sounds from its tick up to the next one, wherever the blocks begin and end.
     int segmentStart = 0;
-    bool tickedInBlock = false;
 
-    // Each tick starts a segment rendered from the source chosen for it; the block's
-    // first tick positions its click relative to the block's start, so the chosen
-    // source plays silence up to the tick.
     clock.advance (numSamples, [&] (int offset, bool startsBar)
     {
-        if (tickedInBlock)
-        {
-            renderSegment (sourceForTick (accent), buffer, segmentStart, offset - segmentStart);
-            segmentStart = offset;
-        }
+        renderVoice (buffer, segmentStart, offset - segmentStart);
+        segmentStart = offset;
 
-        if (! startsBar)
-            countTick();
-
-        const juce::int64 position = tickedInBlock ? 0 : -offset;
-
-        for (auto* source : { clickSource.get(), accentSource.get() })
-            if (source != nullptr)
-                source->setNextResampledPosition (position);
-
-        tickedInBlock = true;
+        const auto tick = planner.planTick (startsBar, meter);
+        clock.respaceFromLastTick (tick.samplesPerTick);
+        startVoice (tick.level);
+        publish (tick);
     });
 
-    renderSegment (sourceForTick (accent), buffer, segmentStart, numSamples - segmentStart);
+    renderVoice (buffer, segmentStart, numSamples - segmentStart);
 
     buffer.applyGain (muteOn ? 0.0f : gain.load());
 }
 
-void MetronomeProcessor::countTick() noexcept
+void MetronomeProcessor::startVoice (BeatLevel level) noexcept
 {
-    auto next = tickCounter.load() + 1;
+    const bool accent = level == BeatLevel::accent && accentSource != nullptr;
 
-    if ((float) next > (float) beatsPerBar.load() * ticksPerBeat.load())
-        next = 1;
+    voice = level == BeatLevel::silent ? Voice::none : accent ? Voice::accent : Voice::click;
+    voiceGain = level == BeatLevel::soft ? PracticeSettings::softGain : 1.0f;
 
-    tickCounter = next;
+    if (auto* source = accent ? accentSource.get() : clickSource.get())
+        source->setNextResampledPosition (0);
 }
 
-ResampledAudioFormatReaderSource* MetronomeProcessor::sourceForTick (bool accent) const noexcept
+void MetronomeProcessor::renderVoice (juce::AudioBuffer<float>& buffer, int start, int length) noexcept
 {
-    if (accent && tickCounter == 1 && accentSource != nullptr)
-        return accentSource.get();
+    auto* source = voice == Voice::accent ? accentSource.get() : voice == Voice::click ? clickSource.get() : nullptr;
 
-    return clickSource.get();
+    if (source == nullptr || length <= 0)
+        return;
+
+    source->getNextResampledBlock ({ &buffer, start, length });
+
+    if (voiceGain != 1.0f)
+        for (int ch = 0; ch < juce::jmin (2, buffer.getNumChannels()); ++ch)
+            buffer.applyGain (ch, start, length, voiceGain);
 }
 
-void MetronomeProcessor::renderSegment (ResampledAudioFormatReaderSource* source, juce::AudioBuffer<float>& buffer,
-                                        int start, int length) noexcept
+void MetronomeProcessor::publish (const PlannedTick& tick) noexcept
 {
-    if (source != nullptr && length > 0)
-        source->getNextResampledBlock ({ &buffer, start, length });
+    tickCounter = tick.tickCounter;
+    currentBeat = tick.beatInBar;
+    currentBar = tick.bar;
+    countingIn = tick.bar < 0;
+    playingBpm = tick.bpm;
 }
 
 //==============================================================================

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BarPlanner.h"
 #include "BeatClock.h"
 #include "PresetFile.h"
 #include "ResampledAudioFormatReaderSource.h"
@@ -9,6 +10,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <atomic>
 #include <functional>
+#include <optional>
 
 /**
     The metronome engine: holds the musical state, renders the click track into
@@ -23,10 +25,14 @@
     Every value is accepted; values the panel never sends (NaN, a tempo of 0,
     an index outside its table) are clamped to the nearest meaningful setting.
 
+    Beyond the parameters, the practice features (accent pattern, count-in,
+    speed trainer, gap click) and the musician's own click sounds are set
+    directly; they are stored with the presets.
+
     Threads: parameters are set on the message thread; processBlock runs on the
     audio thread under the callback lock that the player holds. Values the audio
-    thread reads are atomics; the click sources are exchanged under the callback
-    lock and freed after it is released.
+    thread reads are atomics; the click sources and the practice settings are
+    exchanged under the callback lock, and old sources freed after it is released.
 */
 class MetronomeProcessor : public juce::AudioProcessor
 {
@@ -69,8 +75,13 @@ public:
     bool acceptsMidi() const override                           { return false; }
     bool producesMidi() const override                          { return false; }
 
+    /** The editor that the factory makes; the application installs the factory,
+        so that the engine knows nothing of the window. */
     juce::AudioProcessorEditor* createEditor() override;
-    bool hasEditor() const override                            { return true; }
+    bool hasEditor() const override                            { return editorFactory != nullptr; }
+
+    using EditorFactory = std::function<juce::AudioProcessorEditor* (MetronomeProcessor&)>;
+    void setEditorFactory (EditorFactory factory)              { editorFactory = std::move (factory); }
 
     //==============================================================================
     int getNumParameters() override                             { return numParameters; }
@@ -99,8 +110,30 @@ public:
         input carries no beat. Safe to call from any thread. */
     int getDetectedBpm() const noexcept             { return detectedBpm; }
 
-    /** Builds the click sources of a pack; any index but 1 and 2 selects pack 0. */
+    /** Builds the click sources of a pack; any index but 1 and 2 selects pack 0.
+        The new sources are silent until the next tick. */
     void loadSoundPack (int packIndex);
+
+    //==============================================================================
+    /** Sets the practice features, each value clamped into its range. Beat 1 of
+        the pattern and ACCENT are one setting: each follows the other. */
+    void setPracticeSettings (const PracticeSettings& settings);
+    const PracticeSettings& getPracticeSettings() const noexcept    { return practice; }
+
+    /** The random gap click draws from this seed at every start from the top;
+        until it is set, each START draws a seed of its own. */
+    void setRandomSeed (juce::uint32 seed)                          { fixedSeed = seed; }
+
+    /** Whether the clicks are counting in, and the bar playing (count-in bars
+        -N..-1, then 1, 2, ...). Written by the audio thread. */
+    bool isCountingIn() const noexcept                  { return countingIn; }
+    int getCurrentBar() const noexcept                  { return currentBar; }
+
+    /** The 1-based beat within the bar now playing, count-in included. */
+    int getCurrentBeat() const noexcept                 { return currentBeat; }
+
+    /** The tempo the clicks play now: the speed trainer's while it runs, else the tempo set. */
+    float getPlayingBpm() const noexcept                { return playingBpm; }
 
     float getBpm() const noexcept                   { return bpm; }
     int getBeatsPerBar() const noexcept             { return beatsPerBar; }
@@ -139,9 +172,13 @@ private:
     void updateTiming();
     void applyPreset (int index);
     void applyPresetParameter (const juce::ValueTree& preset, int parameterIndex);
-    void countTick() noexcept;
-    ResampledAudioFormatReaderSource* sourceForTick (bool accent) const noexcept;
-    void renderSegment (ResampledAudioFormatReaderSource*, juce::AudioBuffer<float>&, int start, int length) noexcept;
+    void sendPracticeToAudioThread();
+    void startVoice (BeatLevel level) noexcept;
+    void renderVoice (juce::AudioBuffer<float>&, int start, int length) noexcept;
+    void publish (const PlannedTick&) noexcept;
+
+    /** The click now sounding: it plays from its tick until the next one. */
+    enum class Voice { none, accent, click };
 
     PresetFile presetFile;
     TapTempo tapTempo;
@@ -152,6 +189,10 @@ private:
 
     std::unique_ptr<ResampledAudioFormatReaderSource> accentSource;
     std::unique_ptr<ResampledAudioFormatReaderSource> clickSource;
+
+    EditorFactory editorFactory;
+    PracticeSettings practice;
+    std::optional<juce::uint32> fixedSeed;
 
     juce::ValueTree currentPreset { "preset" };
 
@@ -170,7 +211,16 @@ private:
     std::atomic<int> blockSize { 128 };
     std::atomic<int> soundIndex { 0 };
 
+    std::atomic<bool> countingIn { false };
+    std::atomic<int> currentBar { 1 };
+    std::atomic<int> currentBeat { 1 };
+    std::atomic<float> playingBpm { 120.0f };
+
+    // The audio thread's own state.
     BeatClock clock;
+    BarPlanner planner;
+    Voice voice = Voice::none;
+    float voiceGain = 1.0f;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MetronomeProcessor)
 };

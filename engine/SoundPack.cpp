@@ -1,4 +1,5 @@
 #include "SoundPack.h"
+#include "MeterTables.h"
 
 #include <TocksleyResources.h>
 
@@ -8,9 +9,9 @@ SoundPack SoundPack::forIndex (int index) noexcept
 
     switch (index)
     {
-        case 1:  return { 1, "Drum", drum_accent_wav, (size_t) drum_accent_wavSize, drum_click_wav, (size_t) drum_click_wavSize };
-        case 2:  return { 2, "Techno", techno_accent_wav, (size_t) techno_accent_wavSize, techno_click_wav, (size_t) techno_click_wavSize };
-        default: return { 0, "Classic", classic_accent_wav, (size_t) classic_accent_wavSize, classic_click_wav, (size_t) classic_click_wavSize };
+        case 1:  return { 1, MeterTables::soundPackNames[1], drum_accent_wav, (size_t) drum_accent_wavSize, drum_click_wav, (size_t) drum_click_wavSize };
+        case 2:  return { 2, MeterTables::soundPackNames[2], techno_accent_wav, (size_t) techno_accent_wavSize, techno_click_wav, (size_t) techno_click_wavSize };
+        default: return { 0, MeterTables::soundPackNames[0], classic_accent_wav, (size_t) classic_accent_wavSize, classic_click_wav, (size_t) classic_click_wavSize };
     }
 }
 

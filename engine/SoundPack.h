@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MeterTables.h"
 #include "ResampledAudioFormatReaderSource.h"
 
 /**
@@ -24,5 +25,5 @@ struct SoundPack
     const void* clickData;
     size_t clickSize;
 
-    static constexpr int numPacks = 3;
+    static constexpr int numPacks = MeterTables::numSoundPacks;
 };

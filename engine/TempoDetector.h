@@ -47,6 +47,9 @@ public:
 
     static int hopSizeFor (double sampleRate) noexcept;
 
+    /** LISTEN's rule: an estimate becomes the tempo only strictly between 50 and 240 BPM. */
+    static bool isAdoptableEstimate (float bpm) noexcept    { return 50.0f < bpm && bpm < 240.0f; }
+
     static constexpr float minimumLevelDb = -50.0f;
     static constexpr float minimumConfidence = 0.15f;
     static constexpr float minimumCrest = 4.0f;

@@ -1,6 +1,7 @@
 #include "MetronomeComponent.h"
 #include "PresetNameDialog.h"
 #include "TempoMarkings.h"
+#include "engine/MeterTables.h"
 #include "engine/MetronomeProcessor.h"
 
 #include <cctype>
@@ -78,6 +79,32 @@ namespace
         return button;
     }
 
+    template <size_t size>
+    juce::StringArray translated (const char* const (&names)[size])
+    {
+        juce::StringArray items;
+        for (const auto* name : names)
+            items.add (TRANS (name));
+        return items;
+    }
+
+    template <size_t size>
+    juce::StringArray numbers (const int (&values)[size])
+    {
+        juce::StringArray items;
+        for (const auto value : values)
+            items.add (juce::String (value));
+        return items;
+    }
+
+    juce::StringArray beatsPerBarChoices()
+    {
+        juce::StringArray items;
+        for (int beats = MeterTables::panelMinBeatsPerBar; beats <= MeterTables::panelMaxBeatsPerBar; ++beats)
+            items.add (juce::String (beats));
+        return items;
+    }
+
     juce::Font bigBold()      { return { juce::Font::getDefaultSansSerifFontName(), 36.0f, juce::Font::bold }; }
     juce::Font smallPlain()   { return { 15.0f, juce::Font::plain }; }
 }
@@ -91,10 +118,10 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     timeSignatureGroup = makeGroup (*this, TRANS ("Time Signature"), juce::Colour (0xff7fff00));
     bpmGroup = makeGroup (*this, TRANS ("Beats Per Minute"), juce::Colour (0xff00ffff));
 
-    bpmSlider = makeSlider (*this, 20.0, 240.0, 1.0, juce::Slider::LinearBar);
+    bpmSlider = makeSlider (*this, MeterTables::minBpm, 240.0, 1.0, juce::Slider::LinearBar);
     colourBar (*bpmSlider);
     bpmSlider->addListener (this);
-    bpmStepper = makeSlider (*this, 20.0, 400.0, 1.0, juce::Slider::IncDecButtons);
+    bpmStepper = makeSlider (*this, MeterTables::minBpm, MeterTables::maxBpm, 1.0, juce::Slider::IncDecButtons);
     bpmStepper->addListener (this);
 
     tapButton = makeButton<juce::TextButton> (*this, "new button", TRANS ("TAP"), TRANS ("Tap BPM"));
@@ -122,9 +149,9 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     startButton = makeButton<juce::ToggleButton> (*this, "new toggle button", TRANS ("START"));
     startButton->addListener (this);
 
-    beatsPerBarCombo = makeCombo (*this, J::centred, { "2", "3", "4", "5", "6", "7", "8" });
+    beatsPerBarCombo = makeCombo (*this, J::centred, beatsPerBarChoices());
     beatsPerBarCombo->addListener (this);
-    beatValueCombo = makeCombo (*this, J::centred, { "2", "4", "8" });
+    beatValueCombo = makeCombo (*this, J::centred, numbers (MeterTables::beatValues));
     beatValueCombo->addListener (this);
 
     presetGroup = makeGroup (*this, TRANS ("Preset"), juce::Colour (0xff6495ed));
@@ -134,7 +161,7 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     colourBar (*volumeSlider);
     volumeSlider->addListener (this);
 
-    soundCombo = makeCombo (*this, J::centredLeft, { TRANS ("Classic"), TRANS ("Drum"), TRANS ("Techno") });
+    soundCombo = makeCombo (*this, J::centredLeft, translated (MeterTables::soundPackNames));
     soundCombo->addListener (this);
 
     soundPackLabel = makeLabel (*this, TRANS ("Sound Pack"), smallPlain(), J::centredLeft);
@@ -143,8 +170,7 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     presetCombo = makeCombo (*this, J::centredLeft, {});
     presetCombo->addListener (this);
 
-    subdivisionCombo = makeCombo (*this, J::centredLeft, { TRANS ("1/2 Notes"), TRANS ("1/4 Notes"), TRANS ("1/8 Notes"),
-                                                          TRANS ("Triplets"), TRANS ("1/16 Notes") });
+    subdivisionCombo = makeCombo (*this, J::centredLeft, translated (MeterTables::subdivisionNames));
     subdivisionCombo->addListener (this);
 
     subdivisionLabel = makeLabel (*this, TRANS ("Subdivision"), smallPlain(), J::centredLeft);
@@ -218,10 +244,10 @@ float MetronomeComponent::tempoFromText (const juce::String& text)
 
 void MetronomeComponent::applyBpm (float bpm)
 {
-    if (! std::isfinite (bpm) || bpm < 20.0f)
-        bpm = 20.0f;
-    else if (bpm > 400.0f)
-        bpm = 400.0f;
+    if (! std::isfinite (bpm) || bpm < MeterTables::minBpm)
+        bpm = MeterTables::minBpm;
+    else if (bpm > MeterTables::maxBpm)
+        bpm = MeterTables::maxBpm;
 
     bpmSlider->setValue ((double) bpm, juce::dontSendNotification);
     bpmStepper->setValue ((double) bpm, juce::dontSendNotification);
@@ -259,7 +285,7 @@ void MetronomeComponent::timerCallback()
     {
         const auto detected = (float) processor->getDetectedBpm();
 
-        if (isAdoptableEstimate (detected))
+        if (TempoDetector::isAdoptableEstimate (detected))
             applyBpm (detected);
     }
 }

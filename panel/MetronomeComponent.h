@@ -51,9 +51,6 @@ public:
     /** Replaces the "Preset Name" dialog (for tests). */
     void setPresetNameRequester (std::function<std::optional<juce::String>()> requester);
 
-    /** LISTEN's rule: an estimate is taken as the tempo only strictly between 50 and 240 BPM. */
-    static bool isAdoptableEstimate (float bpm) noexcept    { return 50.0f < bpm && bpm < 240.0f; }
-
     /** Typed text as a tempo: its leading decimal number, 0 when it has none. */
     static float tempoFromText (const juce::String& text);
 

@@ -141,20 +141,29 @@ TEST (ClickRendering, StopFreezesAndStartResumesTheCutOffClick)
     EXPECT_EQ (engine->tickCounter, 3);
 }
 
-TEST (ClickRendering, SoundPackChangeWhileRunningSoundsAtOnce)
+TEST (ClickRendering, SoundPackChangeWhileRunningJoinsAtTheNextTick)
 {
-    auto engine = makeRunningEngine (48000, 512, 120.0f);
-    render (*engine, 5120, 512);
-
-    engine->setParameter (MetronomeProcessor::soundParameter, 2.0f);
+    // At every phase of a beat: silence from the switch, then the new pack's click on the next tick.
     const auto techno = SoundPack::forIndex (2);
     const auto click = resampledSample (techno.clickData, techno.clickSize, 48000);
-    const auto output = render (*engine, 512, 512);
 
-    for (size_t i = 0; i < 512; ++i)
-        ASSERT_EQ (output[i], click[i]) << i;
+    for (int phase = 0; phase < 24000; phase += 997)
+    {
+        auto engine = makeRunningEngine (48000, 512, 120.0f);
+        render (*engine, 24000 + phase, 512);
 
-    EXPECT_EQ (engine->getSoundIndex(), 2);
+        engine->setParameter (MetronomeProcessor::soundParameter, 2.0f);
+        const auto untilTick = (24000 - phase) % 24000;
+        const auto output = render (*engine, untilTick + 1000, 256);
+
+        for (int i = 0; i < untilTick; ++i)
+            ASSERT_EQ (output[(size_t) i], 0.0f) << "phase " << phase << ", sample " << i;
+
+        for (size_t i = 0; i < 1000; ++i)
+            ASSERT_EQ (output[(size_t) untilTick + i], click[i]) << "phase " << phase << ", sample " << i;
+
+        EXPECT_EQ (engine->getSoundIndex(), 2);
+    }
 }
 
 TEST (ClickRendering, PreparationRestartsTheBarAndKeepsThePack)
@@ -186,37 +195,32 @@ TEST (ClickRendering, TempoChangeMovesTheNextTickFromTheLastOne)
     EXPECT_EQ (findOnsets (output, 1000), (std::vector<int> { 20000 }));
 
     // Much faster once the grid point has passed: the overdue tick sounds at the
-    // block's start, from as far into its sample as it is late.
+    // block's start from the start of its sample, and the new spacing runs from there.
     render (*engine, 5000, 1000);           // the grid's next point, 42000, passes unplayed
     engine->setParameter (MetronomeProcessor::bpmParameter, 240.0f);   // 12000 a tick
     const auto counterBefore = engine->tickCounter.load();
-    output = render (*engine, 1000, 1000);
+    output = render (*engine, 12000, 1000);
 
     const auto click = resampledSample (classic.clickData, classic.clickSize, 48000);
-    for (size_t i = 0; i < 1000; ++i)
-        ASSERT_EQ (output[i], 3000 + i < click.size() ? click[3000 + i] : 0.0f) << i;
+    for (size_t i = 0; i < click.size(); ++i)
+        ASSERT_EQ (output[i], click[i]) << i;
 
     EXPECT_EQ (engine->tickCounter, counterBefore % 4 + 1);
-    EXPECT_EQ (engine->getBeatClock().getSamplesSinceTick(), 4000);
+    EXPECT_EQ (engine->getBeatClock().getSamplesSinceTick(), 12000);
+    EXPECT_EQ (findOnsets (render (*engine, 12001, 1000), 1000), (std::vector<int> { 0, 12000 }));
 }
 
 TEST (ClickRendering, TicksShorterThanTheBlockAllSoundAtTheirSamples)
 {
     // 400 BPM in sixteenths at 8 kHz: a tick every 300 samples, 13 or 14 in a 4096-sample block,
-    // each cutting off the click before it.
+    // each cutting off the click before it and none cut by a block boundary.
     auto engine = makeRunningEngine (8000, 4096, 400.0f, 4);
     const auto output = render (*engine, 4096 * 8, 4096);
     const auto click = resampledSample (classic.clickData, classic.clickSize, 8000);
 
-    // A click plays up to the next tick, or up to the end of its block when the
-    // next block holds a tick, which starts with silence up to that tick.
     for (size_t tick = 0; tick * 300 + 300 <= output.size(); ++tick)
         for (size_t i = 0; i < 300; ++i)
-        {
-            const auto position = tick * 300 + i;
-            const auto expected = position / 4096 == tick * 300 / 4096 ? click[i] : 0.0f;
-            ASSERT_EQ (output[position], expected) << "tick " << tick << ", sample " << i;
-        }
+            ASSERT_EQ (output[tick * 300 + i], click[i]) << "tick " << tick << ", sample " << i;
 
     EXPECT_EQ (engine->getBeatClock().getSamplesSinceTick(), 4096 * 8 % 300);
 }

@@ -162,11 +162,11 @@ TEST (PanelBehaviour, BeatDisplay)
 
 TEST (PanelBehaviour, ListenEstimatesAreTakenOnlyWithinTheirBounds)
 {
-    EXPECT_FALSE (MetronomeComponent::isAdoptableEstimate (0));
-    EXPECT_FALSE (MetronomeComponent::isAdoptableEstimate (50));
-    EXPECT_TRUE (MetronomeComponent::isAdoptableEstimate (51));
-    EXPECT_TRUE (MetronomeComponent::isAdoptableEstimate (239));
-    EXPECT_FALSE (MetronomeComponent::isAdoptableEstimate (240));
+    EXPECT_FALSE (TempoDetector::isAdoptableEstimate (0));
+    EXPECT_FALSE (TempoDetector::isAdoptableEstimate (50));
+    EXPECT_TRUE (TempoDetector::isAdoptableEstimate (51));
+    EXPECT_TRUE (TempoDetector::isAdoptableEstimate (239));
+    EXPECT_FALSE (TempoDetector::isAdoptableEstimate (240));
 
     // With LISTEN on, the timer takes the engine's estimate as the tempo.
     Panel p;

@@ -8,53 +8,48 @@
     The tick grid written the plain way, in absolute sample positions, to check
     the engine against: the first running sample is the downbeat; after every
     change of spacing the grid restarts from the last tick, tick k falling at
-    floor (k * spacing) after it; a tick already due when a block starts sounds
-    at that block's start (reported at its grid position), and any earlier
-    missed ticks are dropped.
+    floor (k * spacing) after it; if that grid's next tick has already passed
+    when the block starts, the tick sounds at the block's start and the grid
+    restarts there. No tick is ever dropped.
 */
 struct ReferenceClock
 {
-    struct Tick
+    /** Positions of the ticks of the block [blockStart, blockStart + length) played with the given spacing. */
+    std::vector<int64_t> block (int64_t blockStart, int length, double newSpacing)
     {
-        int64_t position;   // on the grid; before blockStart for an overdue tick
-        int64_t blockStart;
-    };
-
-    /** Ticks of the block [blockStart, blockStart + length) played with the given spacing. */
-    std::vector<Tick> block (int64_t blockStart, int length, double newSpacing)
-    {
-        std::vector<Tick> ticks;
+        std::vector<int64_t> ticks;
 
         if (! started)
         {
             started = true;
-            anchor = lastTick = blockStart;
-            spacing = newSpacing;
-            k = 0;
-            ticks.push_back ({ blockStart, blockStart });
+            restartAt (blockStart, newSpacing);
+            ticks.push_back (blockStart);
         }
         else if (newSpacing != spacing)
         {
-            anchor = lastTick;
-            spacing = newSpacing;
-            k = 0;
+            restartAt (lastTick, newSpacing);
+
+            if (gridTick (1) < blockStart)
+            {
+                restartAt (blockStart, newSpacing);
+                ticks.push_back (blockStart);
+            }
         }
 
-        // The latest grid tick at or before the block's start, if it has not sounded.
-        int64_t due = -1;
-        while (gridTick (k + 1) <= blockStart)
-            due = ++k;
-
-        if (due >= 0)
-            ticks.push_back ({ gridTick (due), blockStart });
-
         while (gridTick (k + 1) < blockStart + length)
-            ticks.push_back ({ gridTick (++k), blockStart });
+            ticks.push_back (gridTick (++k));
 
         if (! ticks.empty())
-            lastTick = ticks.back().position;
+            lastTick = ticks.back();
 
         return ticks;
+    }
+
+    void restartAt (int64_t position, double newSpacing)
+    {
+        anchor = lastTick = position;
+        spacing = newSpacing;
+        k = 0;
     }
 
     int64_t gridTick (int64_t index) const

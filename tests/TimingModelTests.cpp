@@ -43,8 +43,8 @@ namespace
             clock.setSamplesPerTick (spacing);
             clock.advance (length, [&] (int offset, bool) { run.engine.push_back (blockStart + offset); });
 
-            for (const auto& tick : reference.block (blockStart, length, spacing))
-                run.reference.push_back (tick.position);
+            for (const auto tick : reference.block (blockStart, length, spacing))
+                run.reference.push_back (tick);
 
             blockStart += length;
         }
@@ -97,8 +97,8 @@ TEST (TimingModel, ClockStaysWithinOneSampleOfTheIdealGridForAnHour)
 TEST (TimingModel, EngineOutputMatchesTheReferenceRenderingSampleForSample)
 {
     // The whole engine, through its audio: every click of the right sample at its
-    // tick, cut where the next tick's block starts, for random rates, tempi,
-    // subdivisions, bar lengths and block sizes.
+    // tick, sounding until the next tick, for random rates, tempi, subdivisions,
+    // bar lengths and block sizes.
     const double rates[] = { 22050, 44100, 48000, 96000 };
     const float ticksPerBeatOfSubdivision[] = { 0.5f, 1.0f, 2.0f, 3.0f, 4.0f };
 
@@ -129,8 +129,7 @@ TEST (TimingModel, EngineOutputMatchesTheReferenceRenderingSampleForSample)
         size_t nextBlock = 0;
         const auto output = EngineTestHelpers::render (*engine, total, [&] { return blockSizes[nextBlock++]; });
 
-        // The reference rendering: each sample belongs to the latest tick whose
-        // segment covers it; a block's first tick covers the block from its start.
+        // The reference rendering: each sample belongs to the latest tick at or before it.
         std::vector<float> expected ((size_t) total, 0.0f);
         ReferenceClock reference;
         const std::vector<float>* sample = nullptr;
@@ -145,13 +144,13 @@ TEST (TimingModel, EngineOutputMatchesTheReferenceRenderingSampleForSample)
 
             for (int64_t i = blockStart; i < blockStart + length; ++i)
             {
-                while (nextTick < ticks.size() && (nextTick == 0 || ticks[nextTick].position <= i))
+                while (nextTick < ticks.size() && ticks[nextTick] <= i)
                 {
-                    if (ticks[nextTick].position != 0)
+                    if (ticks[nextTick] != 0)
                         counter = (float) (counter + 1) > ticksPerBar ? 1 : counter + 1;
 
                     sample = counter == 1 ? &accent : &click;
-                    sampleStart = ticks[nextTick++].position;
+                    sampleStart = ticks[nextTick++];
                 }
 
                 const auto index = i - sampleStart;

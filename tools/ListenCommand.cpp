@@ -1,7 +1,6 @@
 #include "ListenCommand.h"
 #include "CommandLineOptions.h"
 #include "engine/MetronomeProcessor.h"
-#include "panel/MetronomeComponent.h"
 
 #include <iostream>
 
@@ -68,7 +67,7 @@ int ListenCommand::run (const juce::StringArray& arguments)
         engine.processBlock (buffer, midi);
 
         const auto detected = engine.getDetectedBpm();
-        if (MetronomeComponent::isAdoptableEstimate ((float) detected))
+        if (TempoDetector::isAdoptableEstimate ((float) detected))
             adopted = juce::String (detected);
 
         for (; nextReport <= position + blockSize && nextReport <= length;

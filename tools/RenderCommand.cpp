@@ -1,5 +1,6 @@
 #include "RenderCommand.h"
 #include "CommandLineOptions.h"
+#include "engine/MeterTables.h"
 #include "engine/MetronomeProcessor.h"
 
 #include <iostream>
@@ -26,7 +27,7 @@ namespace
         const CommandLineOptions options (arguments, { "--bpm", "--beats", "--beat-value", "--subdivision", "--accent",
                                                        "--sound", "--gain", "--rate", "--block", "--seconds", "--out" });
         RenderSettings settings;
-        settings.bpm = (float) options.getNumber ("--bpm", 120.0, 20.0, 400.0);
+        settings.bpm = (float) options.getNumber ("--bpm", 120.0, MeterTables::minBpm, MeterTables::maxBpm);
         settings.beatsPerBar = options.getInteger ("--beats", 4, 2, 8);
 
         const auto beatValue = options.getInteger ("--beat-value", 4, 2, 8);
