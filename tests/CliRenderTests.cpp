@@ -56,7 +56,7 @@ TEST (CliRender, BadArgumentsNameTheFlagAndExitWithTwo)
         { { "render", "--bpm", "1000", "--out", "x.wav" }, "--bpm" },
         { { "render", "--bpm", "nan", "--out", "x.wav" }, "--bpm" },
         { { "render", "--bpm", "120abc", "--out", "x.wav" }, "--bpm" },
-        { { "render", "--beats", "9", "--out", "x.wav" }, "--beats" },
+        { { "render", "--beats", "17", "--out", "x.wav" }, "--beats" },
         { { "render", "--beats", "3.5", "--out", "x.wav" }, "--beats" },
         { { "render", "--beat-value", "3", "--out", "x.wav" }, "--beat-value" },
         { { "render", "--subdivision", "5", "--out", "x.wav" }, "--subdivision" },

@@ -4,6 +4,7 @@
 #include "engine/MetronomeProcessor.h"
 
 #include <iostream>
+#include <limits>
 
 namespace
 {
@@ -20,15 +21,83 @@ namespace
         int blockSize;
         double seconds;
         juce::File output;
+
+        PracticeSettings practice;
+        juce::uint32 seed;
+        juce::File accentFile, clickFile;
     };
+
+    juce::File fileArgument (const CommandLineOptions& options, const juce::String& flag)
+    {
+        return options.has (flag) ? juce::File::getCurrentWorkingDirectory().getChildFile (options.getText (flag, {}))
+                                  : juce::File();
+    }
+
+    /** Both flags or neither. */
+    void requireTogether (const CommandLineOptions& options, const char* first, const char* second)
+    {
+        if (options.has (first) != options.has (second))
+            throw CommandLineOptions::Error (juce::String (options.has (first) ? second : first).toStdString() + " is needed with "
+                                             + (options.has (first) ? first : second));
+    }
+
+    PracticeSettings readPractice (const CommandLineOptions& options, int beatsPerBar, bool accent)
+    {
+        PracticeSettings practice;
+        practice.pattern = PracticeSettings::makeDefaultPattern (accent);
+
+        if (options.has ("--pattern"))
+        {
+            const auto text = options.getText ("--pattern", {});
+            const auto levels = PracticeSettings::patternFromText (text);
+
+            if (! levels || text.length() != beatsPerBar)
+                throw CommandLineOptions::Error ("--pattern needs one of X x o . for each of the " + std::to_string (beatsPerBar)
+                                                 + " beats, not '" + text.toStdString() + "'");
+            practice.pattern = *levels;
+        }
+
+        practice.softSubdivisions = options.getInteger ("--soft-subdivisions", 0, 0, 1) == 1;
+        practice.countInBars = options.getInteger ("--count-in", 0, 0, PracticeSettings::maxCountInBars);
+
+        if (! options.has ("--trainer-target"))
+            for (const auto* flag : { "--trainer-step", "--trainer-bars" })
+                if (options.has (flag))
+                    throw CommandLineOptions::Error (std::string (flag) + " is needed with --trainer-target");
+
+        practice.trainerOn = options.has ("--trainer-target");
+        practice.trainerTargetBpm = (float) options.getNumber ("--trainer-target", practice.trainerTargetBpm,
+                                                               MeterTables::minBpm, MeterTables::maxBpm);
+        practice.trainerStepBpm = (float) options.getNumber ("--trainer-step", practice.trainerStepBpm, 0.1,
+                                                             MeterTables::maxBpm - MeterTables::minBpm);
+        practice.trainerEveryBars = options.getInteger ("--trainer-bars", practice.trainerEveryBars, 1, 64);
+
+        requireTogether (options, "--play-bars", "--mute-bars");
+
+        if (options.has ("--play-bars") && options.has ("--random-mute"))
+            throw CommandLineOptions::Error ("--random-mute cannot go with --play-bars and --mute-bars");
+
+        if (options.has ("--play-bars"))
+            practice.gap = PracticeSettings::Gap::fixedBars;
+        else if (options.has ("--random-mute"))
+            practice.gap = PracticeSettings::Gap::randomBars;
+
+        practice.playBars = options.getInteger ("--play-bars", practice.playBars, 1, PracticeSettings::maxGapBars);
+        practice.muteBars = options.getInteger ("--mute-bars", practice.muteBars, 1, PracticeSettings::maxGapBars);
+        practice.randomMutePercent = (float) options.getNumber ("--random-mute", practice.randomMutePercent, 0.0, 100.0);
+        return practice;
+    }
 
     RenderSettings readSettings (const juce::StringArray& arguments)
     {
         const CommandLineOptions options (arguments, { "--bpm", "--beats", "--beat-value", "--subdivision", "--accent",
-                                                       "--sound", "--gain", "--rate", "--block", "--seconds", "--out" });
+                                                       "--sound", "--gain", "--rate", "--block", "--seconds", "--out",
+                                                       "--pattern", "--soft-subdivisions", "--count-in", "--trainer-target",
+                                                       "--trainer-step", "--trainer-bars", "--play-bars", "--mute-bars",
+                                                       "--random-mute", "--seed", "--accent-file", "--click-file" });
         RenderSettings settings;
         settings.bpm = (float) options.getNumber ("--bpm", 120.0, MeterTables::minBpm, MeterTables::maxBpm);
-        settings.beatsPerBar = options.getInteger ("--beats", 4, 2, 8);
+        settings.beatsPerBar = options.getInteger ("--beats", 4, 1, 16);
 
         const auto beatValue = options.getInteger ("--beat-value", 4, 2, 8);
         if (beatValue != 2 && beatValue != 4 && beatValue != 8)
@@ -46,7 +115,11 @@ namespace
         if (! options.has ("--out"))
             throw CommandLineOptions::Error ("--out is required");
 
-        settings.output = juce::File::getCurrentWorkingDirectory().getChildFile (options.getText ("--out", {}));
+        settings.output = fileArgument (options, "--out");
+        settings.practice = readPractice (options, settings.beatsPerBar, settings.accent);
+        settings.seed = (juce::uint32) options.getInteger ("--seed", 1, 0, std::numeric_limits<int>::max());
+        settings.accentFile = fileArgument (options, "--accent-file");
+        settings.clickFile = fileArgument (options, "--click-file");
         return settings;
     }
 
@@ -63,6 +136,8 @@ namespace
         engine.setParameter (MetronomeProcessor::accentParameter, settings.accent ? 1.0f : 0.0f);
         engine.setParameter (MetronomeProcessor::soundParameter, (float) settings.sound);
         engine.setParameter (MetronomeProcessor::gainParameter, settings.gain);
+        engine.setPracticeSettings (settings.practice);
+        engine.setRandomSeed (settings.seed);
         engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     }
 

@@ -15,5 +15,9 @@ public:
 
     static constexpr const char* usage =
         "tocksley-cli render --out FILE.wav [--bpm B] [--beats N] [--beat-value 2|4|8] [--subdivision 0..4]\n"
-        "                    [--accent 0|1] [--sound 0|1|2] [--gain G] [--rate R] [--block K] [--seconds T]";
+        "                    [--accent 0|1] [--sound 0|1|2] [--gain G] [--rate R] [--block K] [--seconds T]\n"
+        "                    [--pattern X|x|o|. per beat] [--soft-subdivisions 0|1] [--count-in 0..4]\n"
+        "                    [--trainer-target B [--trainer-step S] [--trainer-bars N]]\n"
+        "                    [--play-bars N --mute-bars M | --random-mute PERCENT [--seed N]]\n"
+        "                    [--accent-file FILE] [--click-file FILE]";
 };

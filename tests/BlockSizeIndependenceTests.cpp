@@ -1,0 +1,121 @@
+#include "EngineTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+// The click track for given settings is the same sample for sample however the
+// device slices the stream: blocks of one sample, of any fixed size, or of any
+// sequence of lengths.
+
+using namespace EngineTestHelpers;
+
+namespace
+{
+    struct Settings
+    {
+        double rate;
+        float bpm;
+        int beats, beatValueIndex, subdivisionIndex, sound;
+        bool accent;
+        PracticeSettings practice;
+    };
+
+    std::unique_ptr<MetronomeProcessor> makeEngine (const Settings& s, int blockSize)
+    {
+        auto engine = std::make_unique<MetronomeProcessor> (juce::File());
+        engine->setParameter (MetronomeProcessor::soundParameter, (float) s.sound);
+        engine->prepareToPlay (s.rate, blockSize);
+        engine->setParameter (MetronomeProcessor::bpmParameter, s.bpm);
+        engine->setParameter (MetronomeProcessor::beatsPerBarParameter, (float) s.beats);
+        engine->setParameter (MetronomeProcessor::beatValueParameter, (float) s.beatValueIndex);
+        engine->setParameter (MetronomeProcessor::subdivisionParameter, (float) s.subdivisionIndex);
+        engine->setParameter (MetronomeProcessor::accentParameter, s.accent ? 1.0f : 0.0f);
+        engine->setPracticeSettings (s.practice);
+        engine->setRandomSeed (7);
+        engine->setParameter (MetronomeProcessor::startParameter, 1.0f);
+        return engine;
+    }
+
+    Settings randomSettings (juce::Random& random)
+    {
+        const double rates[] = { 22050, 44100, 48000, 96000 };
+        Settings s;
+        s.rate = rates[random.nextInt (4)];
+        s.bpm = random.nextBool() ? 300.0f + random.nextFloat() * 100.0f : 20.0f + random.nextFloat() * 380.0f;
+        s.beats = 1 + random.nextInt (16);
+        s.beatValueIndex = random.nextInt (3);
+        s.subdivisionIndex = random.nextBool() ? 4 : random.nextInt (5);   // fast subdivisions often
+        s.sound = random.nextInt (3);
+        s.accent = random.nextBool();
+
+        auto& p = s.practice;
+        if (random.nextBool())
+            for (int beat = 0; beat < s.beats; ++beat)
+                p.pattern[(size_t) beat] = (BeatLevel) random.nextInt (4);
+
+        p.softSubdivisions = random.nextBool();
+        p.countInBars = random.nextInt (3);
+        p.trainerOn = random.nextInt (3) == 0;
+        p.trainerTargetBpm = 20.0f + random.nextFloat() * 380.0f;
+        p.trainerStepBpm = 1.0f + random.nextFloat() * 20.0f;
+        p.trainerEveryBars = 1 + random.nextInt (3);
+        p.gap = (PracticeSettings::Gap) random.nextInt (3);
+        p.playBars = 1 + random.nextInt (3);
+        p.muteBars = 1 + random.nextInt (3);
+        p.randomMutePercent = random.nextFloat() * 100.0f;
+        return s;
+    }
+
+    void expectSameRendering (const Settings& s, int numSamples, const std::function<int()>& nextBlockSize,
+                              const std::string& what)
+    {
+        auto reference = makeEngine (s, 1);
+        auto sliced = makeEngine (s, 512);
+        const auto expected = render (*reference, numSamples, 1);
+        const auto actual = render (*sliced, numSamples, nextBlockSize);
+
+        for (size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ (actual[i], expected[i]) << what << ": first difference at sample " << i;
+    }
+}
+
+TEST (BlockSizeIndependence, RandomSettingsAndBlockSequencesMatchTheOneSampleRendering)
+{
+    for (uint32_t seed = 1; seed <= 300; ++seed)
+    {
+        juce::Random random ((juce::int64) seed);
+        const auto settings = randomSettings (random);
+
+        // Fixed sizes, power-of-two device sizes, and lengths that change at every block.
+        const auto style = random.nextInt (3);
+        const int fixedSize = style == 0 ? 1 + random.nextInt (8192) : 1 << random.nextInt (14);
+        const auto nextBlockSize = [&random, style, fixedSize]
+        {
+            return style == 2 ? 1 + random.nextInt (random.nextBool() ? 64 : 8192) : fixedSize;
+        };
+
+        expectSameRendering (settings, (int) settings.rate, nextBlockSize, "seed " + std::to_string (seed));
+    }
+}
+
+TEST (BlockSizeIndependence, FastSixteenthsAtLargeBlocksKeepEveryClick)
+{
+    // 400 BPM in sixteenths at 48 kHz: ticks 1800 samples apart, one of them a
+    // sample before a block boundary at blocks of 4096.
+    Settings s { 48000, 400.0f, 4, 1, 4, 0, false, {} };
+
+    for (const int blockSize : { 512, 4096 })
+        expectSameRendering (s, 48000 * 2, [blockSize] { return blockSize; }, "block " + std::to_string (blockSize));
+}
+
+TEST (BlockSizeIndependence, LongDrumAndTechnoClicksAreNotCutAtBlockBoundaries)
+{
+    // 133 BPM in eighths: each Drum and Techno sample is longer than the 10827 samples between ticks.
+    for (const int sound : { 1, 2 })
+    {
+        Settings s { 48000, 133.0f, 4, 1, 2, sound, true, {} };
+
+        for (const int blockSize : { 64, 256, 512, 1024, 4096 })
+            expectSameRendering (s, 48000 * 2, [blockSize] { return blockSize; },
+                                 "sound " + std::to_string (sound) + ", block " + std::to_string (blockSize));
+    }
+}
