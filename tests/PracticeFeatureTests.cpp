@@ -382,3 +382,82 @@ TEST (StartFromTheTop, WithAFeatureSetStartBeginsTheCountInAtOnce)
     const auto clicks = heard (*engine, 48000, 24000 * 2 + 1, 512);
     EXPECT_EQ (clicks, (std::vector<ClickMatching::Click> { { 0, Kind::accent }, { 24000, Kind::normal }, { 48000, Kind::normal } }));
 }
+
+//==============================================================================
+TEST (PracticePresets, SettingsAreStoredOnlyWhereTheyDifferAndComeBackWhenChosen)
+{
+    MetronomeProcessor engine { juce::File() };
+    engine.addPreset ("plain");
+    const auto plain = engine.presets.getChild (0);
+    juce::StringArray names;
+    for (int i = 0; i < plain.getNumProperties(); ++i)
+        names.add (plain.getPropertyName (i).toString());
+    EXPECT_EQ (names.joinIntoString (" "), "name bpm beatsPerBarIndex beatsValueIndex sound gain accent subDivIndex mute");
+
+    auto practice = withPattern ("Xo.x");
+    practice.softSubdivisions = true;
+    practice.countInBars = 3;
+    practice.trainerOn = true;
+    practice.trainerTargetBpm = 180.0f;
+    practice.trainerStepBpm = 2.5f;
+    practice.trainerEveryBars = 8;
+    practice.gap = PracticeSettings::Gap::randomBars;
+    practice.playBars = 3;
+    practice.muteBars = 1;
+    practice.randomMutePercent = 40.0f;
+    engine.setPracticeSettings (practice);
+    engine.addPreset ("practice");
+
+    EXPECT_EQ (engine.presets.getChild (0).getProperty ("pattern").toString(), "Xo.x");
+    EXPECT_EQ ((int) engine.presets.getChild (0).getProperty ("accent"), 1);
+
+    engine.setCurrentProgram (1);
+    EXPECT_EQ (engine.getPracticeSettings(), PracticeSettings());
+    EXPECT_FALSE (engine.isAccentOn());
+
+    engine.setCurrentProgram (0);
+    EXPECT_EQ (engine.getPracticeSettings(), practice);
+    EXPECT_TRUE (engine.isAccentOn());
+}
+
+TEST (PracticePresets, MalformedAttributesReadAsTheirDefaults)
+{
+    const PracticeSettings defaults;
+    juce::ValueTree preset ("preset");
+    preset.setProperty ("pattern", "XxZ", nullptr);
+    preset.setProperty ("softSubdivisions", "yes", nullptr);
+    preset.setProperty ("countIn", "2.5", nullptr);
+    preset.setProperty ("trainer", "1", nullptr);
+    preset.setProperty ("trainerTarget", "1e999", nullptr);
+    preset.setProperty ("trainerStep", "-3", nullptr);
+    preset.setProperty ("trainerBars", "nan", nullptr);
+    preset.setProperty ("gap", "7", nullptr);
+    preset.setProperty ("playBars", "", nullptr);
+    preset.setProperty ("muteBars", "3", nullptr);
+    preset.setProperty ("randomMute", "101", nullptr);
+
+    const auto read = PracticeSettings::readFrom (preset, true);
+    EXPECT_EQ (read.pattern, PracticeSettings::makeDefaultPattern (true));
+    EXPECT_FALSE (read.softSubdivisions);
+    EXPECT_EQ (read.countInBars, 0);
+    EXPECT_TRUE (read.trainerOn);
+    EXPECT_EQ (read.trainerTargetBpm, defaults.trainerTargetBpm);
+    EXPECT_EQ (read.trainerStepBpm, defaults.trainerStepBpm);
+    EXPECT_EQ (read.trainerEveryBars, defaults.trainerEveryBars);
+    EXPECT_EQ (read.gap, PracticeSettings::Gap::off);
+    EXPECT_EQ (read.playBars, defaults.playBars);
+    EXPECT_EQ (read.muteBars, 3);
+    EXPECT_EQ (read.randomMutePercent, defaults.randomMutePercent);
+
+    // Out-of-range values set directly are clamped, never played as they are.
+    PracticeSettings wild;
+    wild.countInBars = 99;
+    wild.trainerEveryBars = 0;
+    wild.playBars = -4;
+    wild.trainerStepBpm = std::numeric_limits<float>::quiet_NaN();
+    const auto clamped = wild.clamped();
+    EXPECT_EQ (clamped.countInBars, PracticeSettings::maxCountInBars);
+    EXPECT_EQ (clamped.trainerEveryBars, 1);
+    EXPECT_EQ (clamped.playBars, 1);
+    EXPECT_EQ (clamped.trainerStepBpm, defaults.trainerStepBpm);
+}
