@@ -1,10 +1,11 @@
+#include "RandomPractice.h"
 #include "engine/MetronomeProcessor.h"
 
 #include <gtest/gtest.h>
 #include <thread>
 
-// The message thread changes tempo, bar, subdivision and sound pack hundreds of
-// times while another thread runs the audio callback the way the player does:
+// The message thread changes tempo, bar, subdivision, sound pack and every
+// practice setting hundreds of times, and starts and stops, while another thread runs the audio callback the way the player does:
 // under the processor's callback lock. Built with ThreadSanitizer, any data race
 // between the two fails the run.
 
@@ -61,6 +62,14 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
         if (i % 3 == 0)
             engine.setParameter (MetronomeProcessor::soundParameter, (float) random.nextInt (3));
 
+        engine.setPracticeSettings (randomPractice (random, engine.getBeatsPerBar()));
+
+        if (i % 7 == 0)
+        {
+            engine.setParameter (MetronomeProcessor::startParameter, 0.0f);
+            engine.setParameter (MetronomeProcessor::startParameter, 1.0f);   // from the top, with a feature set
+        }
+
         if (i % 100 == 99)
         {
             // A device change: the player prepares the engine while no callback runs.
@@ -70,6 +79,8 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
 
         // What the panel's timer reads.
         beatsShown += (int) ((float) (engine.tickCounter - 1) / engine.ticksPerBeat) + 1;
+        beatsShown += engine.getCurrentBeat() + (engine.isCountingIn() ? 0 : 1) + (engine.getPlayingBpm() > 0 ? 1 : 0)
+                      + (engine.getCurrentBar() != 0 ? 1 : 0);
         std::this_thread::yield();
     }
 

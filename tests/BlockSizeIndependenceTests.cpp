@@ -1,4 +1,5 @@
 #include "EngineTestHelpers.h"
+#include "RandomPractice.h"
 
 #include <gtest/gtest.h>
 
@@ -47,21 +48,7 @@ namespace
         s.sound = random.nextInt (3);
         s.accent = random.nextBool();
 
-        auto& p = s.practice;
-        if (random.nextBool())
-            for (int beat = 0; beat < s.beats; ++beat)
-                p.pattern[(size_t) beat] = (BeatLevel) random.nextInt (4);
-
-        p.softSubdivisions = random.nextBool();
-        p.countInBars = random.nextInt (3);
-        p.trainerOn = random.nextInt (3) == 0;
-        p.trainerTargetBpm = 20.0f + random.nextFloat() * 380.0f;
-        p.trainerStepBpm = 1.0f + random.nextFloat() * 20.0f;
-        p.trainerEveryBars = 1 + random.nextInt (3);
-        p.gap = (PracticeSettings::Gap) random.nextInt (3);
-        p.playBars = 1 + random.nextInt (3);
-        p.muteBars = 1 + random.nextInt (3);
-        p.randomMutePercent = random.nextFloat() * 100.0f;
+        s.practice = randomPractice (random, s.beats);
         return s;
     }
 

@@ -1,3 +1,4 @@
+#include "RandomPractice.h"
 #include "engine/MetronomeProcessor.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,10 @@ TEST (RealtimeSafety, ProcessBlockNeverAllocates)
             engine.setParameter (MetronomeProcessor::bpmParameter, 20.0f + random.nextFloat() * 380.0f);
             engine.setParameter (MetronomeProcessor::subdivisionParameter, (float) random.nextInt (5));
             engine.setParameter (MetronomeProcessor::soundParameter, (float) random.nextInt (3));
+            engine.setParameter (MetronomeProcessor::beatsPerBarParameter, (float) (1 + random.nextInt (16)));
+            engine.setPracticeSettings (randomPractice (random, engine.getBeatsPerBar()));
+            engine.setParameter (MetronomeProcessor::startParameter, 0.0f);
+            engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
         }
 
         // Blocks of any length, also longer than the size the engine was prepared for.
