@@ -43,4 +43,49 @@ BENCHMARK (processBlock)
     ->ArgNames ({ "block", "sound", "fast", "listen" })
     ->ArgsProduct ({ { 64, 512, 4096 }, { 0, 1, 2 }, { 0, 1 }, { 0, 1 } });
 
+// The Classic clicks-only cases above (no LISTEN) with every practice feature
+// on: a pattern with soft and silent beats, soft subdivisions, the speed trainer
+// stepping every bar for the first few hundred bars, and a gap.
+static void processBlockWithPractice (benchmark::State& state)
+{
+    const auto blockSize = (int) state.range (0);
+    const bool fast = state.range (1) != 0;
+    const auto tempo = fast ? 400.0f : 120.0f;
+
+    MetronomeProcessor engine { juce::File() };
+    engine.prepareToPlay (48000.0, blockSize);
+    engine.setParameter (MetronomeProcessor::accentParameter, 1.0f);
+    engine.setParameter (MetronomeProcessor::bpmParameter, tempo);
+    engine.setParameter (MetronomeProcessor::subdivisionParameter, fast ? 4.0f : 1.0f);
+
+    PracticeSettings practice;
+    practice.pattern = *PracticeSettings::patternFromText ("Xo.x");
+    practice.softSubdivisions = true;
+    practice.trainerOn = true;
+    practice.trainerTargetBpm = tempo - 100.0f;
+    practice.trainerStepBpm = 0.25f;
+    practice.trainerEveryBars = 1;
+    practice.gap = PracticeSettings::Gap::fixedBars;
+    practice.playBars = 3;
+    practice.muteBars = 1;
+    engine.setPracticeSettings (practice);
+    engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
+
+    juce::AudioBuffer<float> buffer (2, blockSize);
+    juce::MidiBuffer midi;
+
+    for (auto _ : state)
+    {
+        engine.processBlock (buffer, midi);
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+
+    state.SetLabel ((juce::String (fast ? "400 BPM 1/16" : "120 BPM 1/4") + ", every practice feature, budget "
+                     + juce::String (blockSize / 48.0, 2) + " ms").toStdString());
+}
+
+BENCHMARK (processBlockWithPractice)
+    ->ArgNames ({ "block", "fast" })
+    ->ArgsProduct ({ { 64, 512, 4096 }, { 0, 1 } });
+
 BENCHMARK_MAIN();
