@@ -62,7 +62,7 @@ float BarPlanner::currentBpm (const Meter& meter) const noexcept
         return meter.bpm;
 
     // A step every so many bars from the tempo set, then holding at the target.
-    const auto steps = (float) ((bar - 1) / settings.trainerEveryBars);
+    const auto steps = (float) ((bar - 1) / juce::jmax (1, settings.trainerEveryBars));
     const auto target = settings.trainerTargetBpm;
     const auto tempo = target >= meter.bpm ? juce::jmin (target, meter.bpm + steps * settings.trainerStepBpm)
                                            : juce::jmax (target, meter.bpm - steps * settings.trainerStepBpm);
@@ -102,7 +102,7 @@ bool BarPlanner::decideMuted() noexcept
     switch (settings.gap)
     {
         case PracticeSettings::Gap::fixedBars:
-            return (bar - 1) % (settings.playBars + settings.muteBars) >= settings.playBars;
+            return (bar - 1) % juce::jmax (1, settings.playBars + settings.muteBars) >= settings.playBars;
 
         case PracticeSettings::Gap::randomBars:
             // Drawn for every bar, so that a bar's fate depends on the seed and its number alone.

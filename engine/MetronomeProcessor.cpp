@@ -360,6 +360,7 @@ void MetronomeProcessor::addPreset (const juce::String& name)
 
     juce::ValueTree preset ("preset");
     preset.copyPropertiesFrom (currentPreset, nullptr);
+    practice.writeTo (preset, beatsPerBar);
     presets.addChild (preset, 0, nullptr);
 }
 
@@ -371,6 +372,8 @@ void MetronomeProcessor::applyPreset (int index)
     for (const auto parameterIndex : { bpmParameter, beatsPerBarParameter, beatValueParameter, soundParameter,
                                        gainParameter, accentParameter, subdivisionParameter, muteParameter })
         applyPresetParameter (preset, parameterIndex);
+
+    setPracticeSettings (PracticeSettings::readFrom (preset, accentOn));
 }
 
 void MetronomeProcessor::applyPresetParameter (const juce::ValueTree& preset, int parameterIndex)

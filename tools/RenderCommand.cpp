@@ -3,6 +3,7 @@
 #include "engine/MeterTables.h"
 #include "engine/MetronomeProcessor.h"
 
+#include <algorithm>
 #include <iostream>
 #include <limits>
 
@@ -100,13 +101,14 @@ namespace
         settings.beatsPerBar = options.getInteger ("--beats", 4, 1, 16);
 
         const auto beatValue = options.getInteger ("--beat-value", 4, 2, 8);
-        if (beatValue != 2 && beatValue != 4 && beatValue != 8)
+        const auto* const found = std::find (std::begin (MeterTables::beatValues), std::end (MeterTables::beatValues), beatValue);
+        if (found == std::end (MeterTables::beatValues))
             throw CommandLineOptions::Error ("--beat-value must be 2, 4 or 8, not " + std::to_string (beatValue));
-        settings.beatValueIndex = beatValue == 2 ? 0 : beatValue == 4 ? 1 : 2;
+        settings.beatValueIndex = (int) (found - std::begin (MeterTables::beatValues));
 
-        settings.subdivisionIndex = options.getInteger ("--subdivision", 1, 0, 4);
+        settings.subdivisionIndex = options.getInteger ("--subdivision", 1, 0, MeterTables::numSubdivisions - 1);
         settings.accent = options.getInteger ("--accent", 0, 0, 1) == 1;
-        settings.sound = options.getInteger ("--sound", 0, 0, 2);
+        settings.sound = options.getInteger ("--sound", 0, 0, MeterTables::numSoundPacks - 1);
         settings.gain = (float) options.getNumber ("--gain", 1.0, 0.0, 1.0);
         settings.sampleRate = options.getNumber ("--rate", 48000.0, 8000.0, 384000.0);
         settings.blockSize = options.getInteger ("--block", 512, 1, 65536);

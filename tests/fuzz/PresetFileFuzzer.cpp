@@ -3,7 +3,7 @@
 #include <cstring>
 
 // Any bytes as a preset file: parsed, written back, and every preset applied to
-// an engine, whose state must stay within its ranges.
+// an engine, whose state (practice settings included) must stay within its ranges.
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
         const auto bpm = engine.getBpm();
         if (! (bpm >= 20.0f && bpm <= 400.0f) || ! (engine.getGain() >= 0.0f && engine.getGain() <= 1.0f)
-            || engine.getSamplesPerTick() <= 0 || ! std::isfinite (engine.getExactSamplesPerTick()))
+            || engine.getSamplesPerTick() <= 0 || ! std::isfinite (engine.getExactSamplesPerTick())
+            || engine.getPracticeSettings() != engine.getPracticeSettings().clamped())
             __builtin_trap();
     }
 
