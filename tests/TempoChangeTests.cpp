@@ -111,3 +111,45 @@ TEST (TempoChange, EverySourceOfTempoKeepsTheClicksGoing)
             ASSERT_LE (gap, (int64_t) spacingOf (90)) << source.name << ", " << phase << " samples into the beat";
         }
 }
+
+TEST (TempoChange, ListenAdoptingTheMusicsTempoKeepsTheClicksGoing)
+{
+    // Running at 90 with LISTEN on while the input plays 150 BPM: whenever the
+    // panel's timer adopts the estimate, the clicks go on without a gap.
+    for (const int offset : { 0, 4000, 9000, 15000 })
+    {
+        MetronomeProcessor engine { juce::File() };
+        MetronomeComponent panel { engine };
+        engine.prepareToPlay (rate, blockSize);
+        panel.applyBpm (90.0f);
+        engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
+
+        auto* listen = dynamic_cast<juce::Button*> (panel.getChildComponent (20));
+        listen->setToggleState (true, juce::sendNotificationSync);
+
+        juce::AudioBuffer<float> buffer (2, blockSize);
+        juce::MidiBuffer midi;
+        juce::Random random (8);
+        std::vector<float> output;
+        const auto beat = (int64_t) spacingOf (150.0f);
+
+        for (int64_t start = 0; start < (int64_t) rate * 8; start += blockSize)
+        {
+            for (int i = 0; i < blockSize; ++i)
+            {
+                const auto sinceBeat = (start + i + offset) % beat;
+                buffer.setSample (0, i, sinceBeat < 960 ? 0.5f * std::exp (-(float) sinceBeat / 720.0f) * (random.nextFloat() - 0.5f)
+                                                        : 0.0f);
+            }
+
+            engine.processBlock (buffer, midi);
+            output.insert (output.end(), buffer.getReadPointer (0), buffer.getReadPointer (0) + blockSize);
+
+            if ((start / blockSize) % 5 == 4)
+                panel.timerCallback();   // every 50 ms
+        }
+
+        ASSERT_NEAR (engine.getBpm(), 150.0f, 2.0f) << "offset " << offset;
+        EXPECT_LE (longestGap (output), (int64_t) spacingOf (90.0f)) << "offset " << offset;
+    }
+}
