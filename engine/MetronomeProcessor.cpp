@@ -1,4 +1,5 @@
 #include "MetronomeProcessor.h"
+#include "ClickSoundFile.h"
 #include "MeterTables.h"
 #include "SoundPack.h"
 
@@ -12,6 +13,11 @@ namespace
                                            "accent", "listen", "gain", "mute", "start", "sound" };
 
     using MeterTables::beatValues;
+
+    juce::Identifier ownSoundAttribute (MetronomeProcessor::SoundRole role)
+    {
+        return role == MetronomeProcessor::SoundRole::accent ? "accentFile" : "clickFile";
+    }
     using MeterTables::subdivisionNoteValues;
 
     /** A value without a number reads as 0, like text without one; infinities become the largest floats. */
@@ -213,8 +219,21 @@ void MetronomeProcessor::sendPracticeToAudioThread()
 void MetronomeProcessor::loadSoundPack (int packIndex)
 {
     const auto pack = SoundPack::forIndex (packIndex);
-    auto newAccent = SoundPack::createSource (pack.accentData, pack.accentSize, sampleRate, blockSize);
-    auto newClick = SoundPack::createSource (pack.clickData, pack.clickSize, sampleRate, blockSize);
+
+    // The musician's own sound, where there is one, stands in for the pack's sample.
+    const auto createSource = [this] (SoundRole role, const void* packData, size_t packSize)
+    {
+        const auto& own = ownSounds[(size_t) role].wav;
+
+        if (own.getSize() > 0)
+            if (auto source = SoundPack::createSource (own.getData(), own.getSize(), sampleRate, blockSize))
+                return source;
+
+        return SoundPack::createSource (packData, packSize, sampleRate, blockSize);
+    };
+
+    auto newAccent = createSource (SoundRole::accent, pack.accentData, pack.accentSize);
+    auto newClick = createSource (SoundRole::click, pack.clickData, pack.clickSize);
 
     {
         const juce::ScopedLock lock (getCallbackLock());
@@ -229,6 +248,29 @@ void MetronomeProcessor::loadSoundPack (int packIndex)
     }
 
     // The previous pair goes out of scope here, after the audio thread has let go of it.
+}
+
+juce::Result MetronomeProcessor::setOwnSound (SoundRole role, const juce::File& file)
+{
+    juce::MemoryBlock wav;
+    const auto result = ClickSoundFile::load (file, wav);
+
+    if (result.wasOk())
+    {
+        ownSounds[(size_t) role] = { file, std::move (wav) };
+        loadSoundPack (soundIndex);
+    }
+
+    return result;
+}
+
+void MetronomeProcessor::clearOwnSound (SoundRole role)
+{
+    if (ownSounds[(size_t) role].wav.getSize() == 0)
+        return;
+
+    ownSounds[(size_t) role] = {};
+    loadSoundPack (soundIndex);
 }
 
 void MetronomeProcessor::prepareToPlay (double newSampleRate, int estimatedSamplesPerBlock)
@@ -361,6 +403,11 @@ void MetronomeProcessor::addPreset (const juce::String& name)
     juce::ValueTree preset ("preset");
     preset.copyPropertiesFrom (currentPreset, nullptr);
     practice.writeTo (preset, beatsPerBar);
+
+    for (const auto role : { SoundRole::accent, SoundRole::click })
+        if (const auto& own = ownSounds[(size_t) role]; own.wav.getSize() > 0)
+            preset.setProperty (ownSoundAttribute (role), own.file.getFullPathName(), nullptr);
+
     presets.addChild (preset, 0, nullptr);
 }
 
@@ -374,6 +421,21 @@ void MetronomeProcessor::applyPreset (int index)
         applyPresetParameter (preset, parameterIndex);
 
     setPracticeSettings (PracticeSettings::readFrom (preset, accentOn));
+
+    // A sound file that can no longer be read leaves the pack's sample playing.
+    for (const auto role : { SoundRole::accent, SoundRole::click })
+    {
+        const auto path = preset.getProperty (ownSoundAttribute (role)).toString();
+        ownSoundErrors[(size_t) role].clear();
+
+        if (path.isEmpty() || ! juce::File::isAbsolutePath (path))
+            clearOwnSound (role);
+        else if (const auto result = setOwnSound (role, juce::File (path)); result.failed())
+        {
+            clearOwnSound (role);
+            ownSoundErrors[(size_t) role] = result.getErrorMessage();
+        }
+    }
 }
 
 void MetronomeProcessor::applyPresetParameter (const juce::ValueTree& preset, int parameterIndex)

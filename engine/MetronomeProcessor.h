@@ -8,6 +8,7 @@
 #include "TempoDetector.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <optional>
@@ -115,6 +116,23 @@ public:
     void loadSoundPack (int packIndex);
 
     //==============================================================================
+    enum class SoundRole { accent, click };
+
+    /** Plays a sound file of the musician's own (WAV, FLAC or Ogg Vorbis, at most
+        2 s) in place of the pack's accent or click sample, whatever the pack.
+        A file that cannot be read changes nothing and says why. */
+    juce::Result setOwnSound (SoundRole role, const juce::File& file);
+
+    /** Back to the pack's own sample. */
+    void clearOwnSound (SoundRole role);
+
+    /** The file playing in place of the pack's sample; none when the pack's plays. */
+    juce::File getOwnSoundFile (SoundRole role) const           { return ownSounds[(size_t) role].file; }
+
+    /** Why the last preset chosen could not play its own sound file; empty when it could. */
+    juce::String getOwnSoundError (SoundRole role) const        { return ownSoundErrors[(size_t) role]; }
+
+    //==============================================================================
     /** Sets the practice features, each value clamped into its range. Beat 1 of
         the pattern and ACCENT are one setting: each follows the other. */
     void setPracticeSettings (const PracticeSettings& settings);
@@ -191,6 +209,15 @@ private:
     std::unique_ptr<ResampledAudioFormatReaderSource> clickSource;
 
     EditorFactory editorFactory;
+
+    struct OwnSound
+    {
+        juce::File file;
+        juce::MemoryBlock wav;   // decoded once, so that a device change never reads the disk
+    };
+
+    std::array<OwnSound, 2> ownSounds;
+    std::array<juce::String, 2> ownSoundErrors;
     PracticeSettings practice;
     std::optional<juce::uint32> fixedSeed;
 

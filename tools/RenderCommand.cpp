@@ -4,6 +4,7 @@
 #include "engine/MetronomeProcessor.h"
 
 #include <algorithm>
+#include <tuple>
 #include <iostream>
 #include <limits>
 
@@ -125,6 +126,7 @@ namespace
         return settings;
     }
 
+    /** Sets the engine up as the settings say; throws for a sound file that cannot be played. */
     void configure (MetronomeProcessor& engine, const RenderSettings& settings)
     {
         engine.setPlayConfigDetails (0, 2, settings.sampleRate, settings.blockSize);
@@ -139,6 +141,18 @@ namespace
         engine.setParameter (MetronomeProcessor::soundParameter, (float) settings.sound);
         engine.setParameter (MetronomeProcessor::gainParameter, settings.gain);
         engine.setPracticeSettings (settings.practice);
+
+        const std::tuple<const char*, MetronomeProcessor::SoundRole, juce::File> ownSounds[] {
+            { "--accent-file", MetronomeProcessor::SoundRole::accent, settings.accentFile },
+            { "--click-file", MetronomeProcessor::SoundRole::click, settings.clickFile }
+        };
+
+        for (const auto& [flag, role, file] : ownSounds)
+            if (file != juce::File())
+                if (const auto result = engine.setOwnSound (role, file); result.failed())
+                    throw CommandLineOptions::Error (std::string (flag) + " " + file.getFullPathName().toStdString() + ": "
+                                                     + result.getErrorMessage().toStdString());
+
         engine.setRandomSeed (settings.seed);
         engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     }
@@ -165,10 +179,12 @@ namespace
 int RenderCommand::run (const juce::StringArray& arguments)
 {
     RenderSettings settings;
+    MetronomeProcessor engine { juce::File() };
 
     try
     {
         settings = readSettings (arguments);
+        configure (engine, settings);
     }
     catch (const CommandLineOptions::Error& e)
     {
@@ -183,9 +199,6 @@ int RenderCommand::run (const juce::StringArray& arguments)
         std::cerr << "tocksley-cli render: cannot write " << settings.output.getFullPathName() << std::endl;
         return 1;
     }
-
-    MetronomeProcessor engine { juce::File() };
-    configure (engine, settings);
 
     juce::AudioBuffer<float> block (2, settings.blockSize);
     juce::MidiBuffer midi;
