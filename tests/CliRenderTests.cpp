@@ -109,3 +109,30 @@ TEST (CliRender, LastBlockIsCutToTheRequestedLength)
     reader->read (&audio, 0, 48048, 0, true, true);
     EXPECT_NEAR (audio.getMagnitude (0, 0, 48048), 0.5f * 0.97f, 0.01f);
 }
+
+TEST (CliRender, HelpGoesToStandardOutputAndSucceeds)
+{
+    for (const juce::String flag : { "--help", "-h" })
+    {
+        const auto out = run ({ flag }, juce::ChildProcess::wantStdOut);
+        EXPECT_EQ (out.exitCode, 0) << flag;
+        EXPECT_TRUE (out.output.startsWith ("usage: tocksley-cli render --out FILE.wav")) << flag << ": " << out.output;
+        EXPECT_TRUE (out.output.contains ("tocksley-cli listen --in FILE.wav")) << flag << ": " << out.output;
+
+        const auto err = run ({ flag }, juce::ChildProcess::wantStdErr);
+        EXPECT_EQ (err.exitCode, 0) << flag;
+        EXPECT_EQ (err.output, juce::String()) << flag;
+    }
+
+    // A command it does not know is still a mistake, told on standard error.
+    for (const juce::StringArray& arguments : { juce::StringArray { "play" }, juce::StringArray {}, juce::StringArray { "--helps" } })
+    {
+        const auto out = run (arguments, juce::ChildProcess::wantStdOut);
+        EXPECT_EQ (out.exitCode, 2) << arguments.joinIntoString (" ");
+        EXPECT_EQ (out.output, juce::String()) << arguments.joinIntoString (" ");
+
+        const auto err = run (arguments, juce::ChildProcess::wantStdErr);
+        EXPECT_EQ (err.exitCode, 2) << arguments.joinIntoString (" ");
+        EXPECT_TRUE (err.output.startsWith ("usage: tocksley-cli render")) << err.output;
+    }
+}

@@ -8,16 +8,18 @@ namespace CliRunner
     struct Result
     {
         int exitCode;
-        juce::String output;   // standard output and standard error together
+        juce::String output;   // the streams asked for, standard output and standard error by default
     };
 
-    inline Result run (const juce::StringArray& arguments)
+    /** The streams not asked for go to /dev/null, so a test can tell which one a line went to. */
+    inline Result run (const juce::StringArray& arguments,
+                       int streams = juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr)
     {
         juce::StringArray command { TOCKSLEY_CLI_PATH };
         command.addArray (arguments);
 
         juce::ChildProcess process;
-        if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+        if (! process.start (command, streams))
             return { -1, "could not start" };
 
         const auto output = process.readAllProcessOutput();

@@ -3,6 +3,14 @@
 
 #include <iostream>
 
+namespace
+{
+    void printUsage (std::ostream& out)
+    {
+        out << "usage: " << RenderCommand::usage << "\n       " << ListenCommand::usage << std::endl;
+    }
+}
+
 int main (int argc, char* argv[])
 {
     juce::StringArray arguments;
@@ -19,6 +27,13 @@ int main (int argc, char* argv[])
     if (command == "listen")
         return ListenCommand::run (arguments);
 
-    std::cerr << "usage: " << RenderCommand::usage << "\n       " << ListenCommand::usage << std::endl;
+    // Asking for the usage is a success; anything else unknown is a mistake.
+    if (command == "--help" || command == "-h")
+    {
+        printUsage (std::cout);
+        return 0;
+    }
+
+    printUsage (std::cerr);
     return 2;
 }
