@@ -136,3 +136,32 @@ TEST (CliRender, HelpGoesToStandardOutputAndSucceeds)
         EXPECT_TRUE (err.output.startsWith ("usage: tocksley-cli render")) << err.output;
     }
 }
+
+TEST (CliRender, AnExistingDirectoryIsNeverReplaced)
+{
+    const juce::TemporaryFile emptyTemp, fullTemp;
+    const auto empty = emptyTemp.getFile();
+    const auto full = fullTemp.getFile();
+    ASSERT_TRUE (empty.createDirectory());
+    ASSERT_TRUE (full.createDirectory());
+    const auto inside = full.getChildFile ("keep.txt");
+    ASSERT_TRUE (inside.replaceWithText ("kept"));
+
+    for (const auto& directory : { empty, full })
+    {
+        const auto path = directory.getFullPathName();
+        const auto result = run ({ "render", "--seconds", "1", "--out", path }, juce::ChildProcess::wantStdErr);
+
+        EXPECT_EQ (result.exitCode, 1) << path;
+        EXPECT_EQ (juce::StringArray::fromLines (result.output)[0],
+                   "tocksley-cli render: cannot write " + path + ": it is a directory") << result.output;
+        EXPECT_TRUE (directory.isDirectory()) << path;
+    }
+
+    EXPECT_EQ (empty.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+    EXPECT_EQ (full.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+    EXPECT_EQ (inside.loadFileAsString(), "kept");
+
+    full.deleteRecursively();
+    empty.deleteRecursively();
+}

@@ -159,6 +159,13 @@ namespace
 
     std::unique_ptr<juce::AudioFormatWriter> createWriter (const RenderSettings& settings)
     {
+        // deleteFile would remove an empty folder and put the track in its place.
+        if (settings.output.isDirectory())
+        {
+            std::cerr << "tocksley-cli render: cannot write " << settings.output.getFullPathName() << ": it is a directory" << std::endl;
+            return nullptr;
+        }
+
         if (settings.output.exists() && ! settings.output.deleteFile())
             return nullptr;
 
