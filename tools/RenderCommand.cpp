@@ -161,10 +161,7 @@ namespace
     {
         // deleteFile would remove an empty folder and put the track in its place.
         if (settings.output.isDirectory())
-        {
-            std::cerr << "tocksley-cli render: cannot write " << settings.output.getFullPathName() << ": it is a directory" << std::endl;
             return nullptr;
-        }
 
         if (settings.output.exists() && ! settings.output.deleteFile())
             return nullptr;
@@ -203,7 +200,8 @@ int RenderCommand::run (const juce::StringArray& arguments)
 
     if (writer == nullptr)
     {
-        std::cerr << "tocksley-cli render: cannot write " << settings.output.getFullPathName() << std::endl;
+        std::cerr << "tocksley-cli render: cannot write " << settings.output.getFullPathName()
+                  << (settings.output.isDirectory() ? ": it is a directory" : "") << std::endl;
         return 1;
     }
 
