@@ -1,11 +1,13 @@
 #include "RandomPractice.h"
+#include "ToneFile.h"
 #include "engine/MetronomeProcessor.h"
 
 #include <gtest/gtest.h>
 #include <thread>
 
 // The message thread changes tempo, bar, subdivision, sound pack and every
-// practice setting hundreds of times, and starts and stops, while another thread runs the audio callback the way the player does:
+// practice setting hundreds of times, sets and clears own click sounds, and
+// starts and stops, while another thread runs the audio callback the way the player does:
 // under the processor's callback lock. Built with ThreadSanitizer, any data race
 // between the two fails the run.
 
@@ -21,6 +23,9 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
 
     engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     engine.setParameter (MetronomeProcessor::accentParameter, 1.0f);
+
+    const juce::TemporaryFile ownSound (".wav");
+    ASSERT_TRUE (writeToneFile (ownSound.getFile(), 44100, 1200, 0.05));
 
     std::atomic<bool> done { false };
     std::atomic<int> blocks { 0 };
@@ -63,6 +68,15 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
             engine.setParameter (MetronomeProcessor::soundParameter, (float) random.nextInt (3));
 
         engine.setPracticeSettings (randomPractice (random, engine.getBeatsPerBar()));
+
+        if (i % 5 == 0)
+        {
+            const auto role = random.nextBool() ? MetronomeProcessor::SoundRole::accent : MetronomeProcessor::SoundRole::click;
+            if (random.nextBool())
+                engine.setOwnSound (role, ownSound.getFile());
+            else
+                engine.clearOwnSound (role);
+        }
 
         if (i % 7 == 0)
         {

@@ -1,5 +1,7 @@
 #include "ClickMatching.h"
 #include "CliRunner.h"
+#include "ToneFile.h"
+#include "engine/ClickSoundFile.h"
 
 #include <gtest/gtest.h>
 
@@ -108,4 +110,45 @@ TEST (CliPractice, BadPracticeValuesNameTheFlagAndExitWithTwo)
     }
 
     EXPECT_FALSE (juce::File::getCurrentWorkingDirectory().getChildFile ("x.wav").exists());
+}
+
+TEST (CliPractice, OwnSoundsFromFilesAndAFileThatCannotBeRead)
+{
+    const juce::TemporaryFile accent (".wav"), click (".wav"), wav (".wav"), broken (".flac");
+    ASSERT_TRUE (writeToneFile (accent.getFile(), 44100, 1500, 0.1));
+    ASSERT_TRUE (writeToneFile (click.getFile(), 48000, 700, 0.1));
+    broken.getFile().replaceWithText ("fLaC but not really");
+
+    for (const auto* block : { "64", "4096" })
+    {
+        const auto result = run ({ "render", "--accent", "1", "--beats", "2", "--block", block, "--seconds", "1.1",
+                                   "--accent-file", accent.getFile().getFullPathName(),
+                                   "--click-file", click.getFile().getFullPathName(), "--out", wav.getFile().getFullPathName() });
+        ASSERT_EQ (result.exitCode, 0) << result.output;
+
+        auto reader = openWav (wav.getFile());
+        ASSERT_NE (reader, nullptr);
+        std::vector<float> left ((size_t) reader->lengthInSamples);
+        float* channels[] = { left.data() };
+        reader->read (channels, 1, 0, (int) left.size());
+
+        // The files as the engine plays them at the device rate, on beats 1 and 2.
+        for (const auto& [file, at] : { std::pair (accent.getFile(), 0), std::pair (click.getFile(), 24000) })
+        {
+            juce::MemoryBlock decoded;
+            ASSERT_TRUE (ClickSoundFile::load (file, decoded).wasOk());
+            const auto played = EngineTestHelpers::resampledSample (decoded.getData(), decoded.getSize(), 48000);
+
+            for (size_t i = 0; i < 1000; ++i)
+                ASSERT_EQ (left[(size_t) at + i], played[i]) << "block " << block << ", sample " << i;
+        }
+    }
+
+    for (const auto* flag : { "--accent-file", "--click-file" })
+    {
+        const auto result = run ({ "render", flag, broken.getFile().getFullPathName(), "--out", wav.getFile().getFullPathName() });
+        EXPECT_EQ (result.exitCode, 2);
+        EXPECT_TRUE (result.output.startsWith ("tocksley-cli render: " + juce::String (flag))) << result.output;
+        EXPECT_EQ (result.output.trim().indexOfChar ('\n'), -1) << result.output;
+    }
 }

@@ -1,4 +1,5 @@
 #include "ClickMatching.h"
+#include "ToneFile.h"
 #include "engine/ClickSoundFile.h"
 
 #include <gtest/gtest.h>
@@ -10,20 +11,9 @@ using Role = MetronomeProcessor::SoundRole;
 
 namespace
 {
-    /** A WAV file of a decaying tone: something no pack sounds like. */
     void writeTone (const juce::File& file, double rate, double frequency, double seconds, int channels = 1)
     {
-        juce::AudioBuffer<float> audio (channels, (int) (rate * seconds));
-        for (int ch = 0; ch < channels; ++ch)
-            for (int i = 0; i < audio.getNumSamples(); ++i)
-                audio.setSample (ch, i, 0.8f * (float) (std::exp (-i / (0.02 * rate))
-                                                         * std::sin (juce::MathConstants<double>::twoPi * frequency * i / rate)));
-
-        file.deleteFile();
-        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
-            file.createOutputStream().release(), rate, (unsigned int) channels, 24, {}, 0));
-        ASSERT_NE (writer, nullptr);
-        writer->writeFromAudioSampleBuffer (audio, 0, audio.getNumSamples());
+        ASSERT_TRUE (writeToneFile (file, rate, frequency, seconds, channels));
     }
 
     /** The file as the engine plays it at the rate. */

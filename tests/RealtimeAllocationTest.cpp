@@ -1,4 +1,5 @@
 #include "RandomPractice.h"
+#include "ToneFile.h"
 #include "engine/MetronomeProcessor.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,9 @@ TEST (RealtimeSafety, ProcessBlockNeverAllocates)
     engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     engine.setParameter (MetronomeProcessor::listenParameter, 1.0f);
 
+    const juce::TemporaryFile ownSound (".wav");
+    ASSERT_TRUE (writeToneFile (ownSound.getFile(), 96000, 800, 0.1, 2));
+
     juce::AudioBuffer<float> buffer (2, 4096);
     juce::MidiBuffer midi;
     juce::Random random (3);
@@ -68,6 +72,11 @@ TEST (RealtimeSafety, ProcessBlockNeverAllocates)
             engine.setParameter (MetronomeProcessor::soundParameter, (float) random.nextInt (3));
             engine.setParameter (MetronomeProcessor::beatsPerBarParameter, (float) (1 + random.nextInt (16)));
             engine.setPracticeSettings (randomPractice (random, engine.getBeatsPerBar()));
+
+            if (random.nextBool())
+                engine.setOwnSound (MetronomeProcessor::SoundRole::click, ownSound.getFile());
+            else
+                engine.clearOwnSound (MetronomeProcessor::SoundRole::click);
             engine.setParameter (MetronomeProcessor::startParameter, 0.0f);
             engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
         }
