@@ -13,12 +13,13 @@ namespace
                                            "accent", "listen", "gain", "mute", "start", "sound" };
 
     using MeterTables::beatValues;
+    using MeterTables::subdivisionNoteValues;
 
+    /** The preset attribute that holds the path of an own sound. */
     juce::Identifier ownSoundAttribute (MetronomeProcessor::SoundRole role)
     {
         return role == MetronomeProcessor::SoundRole::accent ? "accentFile" : "clickFile";
     }
-    using MeterTables::subdivisionNoteValues;
 
     /** A value without a number reads as 0, like text without one; infinities become the largest floats. */
     float toFiniteValue (float value) noexcept
@@ -120,7 +121,10 @@ void MetronomeProcessor::setParameter (int index, float value)
             // The beats that remain keep their levels; beats added later come in as normal ones.
             auto settings = practice;
             std::fill (settings.pattern.begin() + beatsPerBar.load(), settings.pattern.end(), BeatLevel::normal);
-            setPracticeSettings (settings);
+
+            if (settings != practice)
+                setPracticeSettings (settings);
+
             break;
         }
 
