@@ -370,11 +370,13 @@ void MetronomeProcessor::renderVoice (juce::AudioBuffer<float>& buffer, int star
 
 void MetronomeProcessor::publish (const PlannedTick& tick) noexcept
 {
-    tickCounter = tick.tickCounter;
-    currentBeat = tick.beatInBar;
-    currentBar = tick.bar;
-    countingIn = tick.bar < 0;
-    playingBpm = tick.bpm;
+    // Each value is read on its own by the panel, so no ordering between them is needed.
+    constexpr auto relaxed = std::memory_order_relaxed;
+    tickCounter.store (tick.tickCounter, relaxed);
+    currentBeat.store (tick.beatInBar, relaxed);
+    currentBar.store (tick.bar, relaxed);
+    countingIn.store (tick.bar < 0, relaxed);
+    playingBpm.store (tick.bpm, relaxed);
 }
 
 //==============================================================================
