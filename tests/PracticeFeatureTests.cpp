@@ -38,6 +38,16 @@ namespace
         return clicks;
     }
 
+    PracticeSettings trainer (float target, float step, int everyBars)
+    {
+        PracticeSettings practice;
+        practice.trainerOn = true;
+        practice.trainerTargetBpm = target;
+        practice.trainerStepBpm = step;
+        practice.trainerEveryBars = everyBars;
+        return practice;
+    }
+
     PracticeSettings withPattern (const char* text)
     {
         PracticeSettings practice;
@@ -197,11 +207,7 @@ TEST (SpeedTrainer, TicksFollowTheExactTempoMapThroughHundredsOfChanges)
     // 60 to 300 BPM by 0.5 every bar of two beats: 480 changes, then holding at 300.
     for (const float rate : { 44100.0f, 48000.0f, 96000.0f })
     {
-        PracticeSettings practice;
-        practice.trainerOn = true;
-        practice.trainerTargetBpm = 300.0f;
-        practice.trainerStepBpm = 0.5f;
-        practice.trainerEveryBars = 1;
+        auto practice = trainer (300.0f, 0.5f, 1);
 
         BarPlanner planner;
         planner.setSettings (practice);
@@ -242,11 +248,7 @@ TEST (SpeedTrainer, ThroughTheEngineAtSeveralRatesAndBlocks)
         for (const int blockSize : { 64, 512, 4096 })
             for (const float target : { 200.0f, 40.0f })   // up, and down
             {
-                PracticeSettings practice;
-                practice.trainerOn = true;
-                practice.trainerTargetBpm = target;
-                practice.trainerStepBpm = 20.0f;
-                practice.trainerEveryBars = 2;
+                auto practice = trainer (target, 20.0f, 2);
                 auto engine = makeEngine (rate, blockSize, 100.0f, 3, 2, practice);
 
                 const auto tempo = [target] (int bar)
@@ -269,11 +271,7 @@ TEST (SpeedTrainer, ThroughTheEngineAtSeveralRatesAndBlocks)
 
 TEST (SpeedTrainer, StopAndStartBeginAgainFromTheTempoSet)
 {
-    PracticeSettings practice;
-    practice.trainerOn = true;
-    practice.trainerTargetBpm = 240.0f;
-    practice.trainerStepBpm = 40.0f;
-    practice.trainerEveryBars = 1;
+    auto practice = trainer (240.0f, 40.0f, 1);
     auto engine = makeEngine (48000, 500, 120.0f, 1, 1, practice);
 
     render (*engine, 24000 + 18000 + 500, 500);   // bars at 120, 160 and the start of the one at 200
@@ -343,11 +341,7 @@ TEST (GapClick, RandomMuteIsSeededAndKeepsBarOne)
 
 TEST (GapClick, MutedBarsKeepTheTrainersCount)
 {
-    PracticeSettings practice;
-    practice.trainerOn = true;
-    practice.trainerTargetBpm = 400.0f;
-    practice.trainerStepBpm = 10.0f;
-    practice.trainerEveryBars = 1;
+    auto practice = trainer (400.0f, 10.0f, 1);
     practice.gap = PracticeSettings::Gap::fixedBars;
     practice.playBars = 1;
     practice.muteBars = 1;
