@@ -4,7 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
+
+// Only the functions: the header's own static callbacks would go unused.
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
 
 namespace
 {
@@ -85,6 +90,49 @@ namespace
         return juce::Result::ok();
     }
 
+    // JUCE's Ogg reader copies from every link of a chained stream as many
+    // channels as the first link has, reading past the arrays of a later link
+    // with fewer. So every link must have the first one's channels, and its rate.
+    // The callbacks use the stream's positions as they are, as that reader does.
+    juce::Result checkOggLinks (juce::InputStream& in)
+    {
+        ov_callbacks callbacks {};
+        callbacks.read_func = [] (void* buffer, size_t size, size_t count, void* source) -> size_t
+        {
+            const auto wanted = (int) juce::jmin (size * count, (size_t) std::numeric_limits<int>::max());
+            return size == 0 ? 0 : (size_t) juce::jmax (0, static_cast<juce::InputStream*> (source)->read (buffer, wanted)) / size;
+        };
+        callbacks.seek_func = [] (void* source, ogg_int64_t offset, int whence)
+        {
+            auto& stream = *static_cast<juce::InputStream*> (source);
+            const auto base = whence == SEEK_CUR ? stream.getPosition() : whence == SEEK_END ? stream.getTotalLength() : 0;
+            return stream.setPosition (base + offset) ? 0 : -1;
+        };
+        callbacks.tell_func = [] (void* source) { return (long) static_cast<juce::InputStream*> (source)->getPosition(); };
+
+        const auto start = in.getPosition();
+        OggVorbis_File file;
+
+        if (ov_open_callbacks (&in, &file, nullptr, 0, callbacks) != 0)
+        {
+            in.setPosition (start);
+            return fail (notAudio);
+        }
+
+        const auto* first = ov_info (&file, 0);
+        bool linksAgree = first != nullptr;
+
+        for (long link = 1; linksAgree && link < ov_streams (&file); ++link)
+        {
+            const auto* info = ov_info (&file, (int) link);
+            linksAgree = info != nullptr && info->channels == first->channels && info->rate == first->rate;
+        }
+
+        ov_clear (&file);
+        in.setPosition (start);
+        return linksAgree ? juce::Result::ok() : fail ("the file chains Ogg Vorbis streams of different channels or sample rates");
+    }
+
     // The format is told by the first bytes, so random bytes meet one parser at most.
     juce::Result openReader (std::unique_ptr<juce::InputStream> stream, std::unique_ptr<juce::AudioFormatReader>& reader)
     {
@@ -112,6 +160,9 @@ namespace
         }
         else if (startsWith ("OggS"))
         {
+            if (const auto checked = checkOggLinks (*stream); checked.failed())
+                return checked;
+
             reader.reset (juce::OggVorbisAudioFormat().createReaderFor (stream.release(), true));
         }
 

@@ -450,3 +450,30 @@ TEST (ClickSoundFile, LengthsThatAreNotWrittenDownAreFoundByReading)
     ASSERT_TRUE (result.wasOk()) << result.getErrorMessage();
     EXPECT_EQ (readBack (wav).audio.getNumSamples(), 3000);
 }
+
+TEST (ClickSoundFile, ChainedOggStreamsMustAgreeOnTheirChannels)
+{
+    juce::OggVorbisAudioFormat oggFormat;
+    const auto mono = fileBytes (oggFormat, makeSound (1, 3000, 22050.0), 22050.0, 32);
+    const auto stereo = fileBytes (oggFormat, makeSound (2, 3000, 22050.0), 22050.0, 32);
+
+    const auto chain = [] (const juce::MemoryBlock& first, const juce::MemoryBlock& second)
+    {
+        auto bytes = first;
+        bytes.append (second.getData(), second.getSize());
+        return bytes;
+    };
+
+    // Each link has a serial number of its own: another writer, another number.
+    const auto otherMono = fileBytes (oggFormat, makeSound (1, 3000, 22050.0), 22050.0, 32);
+
+    juce::MemoryBlock wav;
+    const auto alike = decodeBytes (chain (mono, otherMono), wav);
+    ASSERT_TRUE (alike.wasOk()) << alike.getErrorMessage();
+    EXPECT_EQ (readBack (wav).audio.getNumSamples(), 6000);
+
+    // A later link with fewer channels than the first would be read past its end.
+    const auto differing = decodeBytes (chain (stereo, mono), wav);
+    EXPECT_EQ (differing.getErrorMessage(), "the file chains Ogg Vorbis streams of different channels or sample rates");
+    EXPECT_EQ (wav.getSize(), 0u);
+}
