@@ -152,7 +152,19 @@ TEST (ClickRendering, SoundPackChangeWhileRunningJoinsAtTheNextTick)
         auto engine = makeRunningEngine (48000, 512, 120.0f);
         render (*engine, 24000 + phase, 512);
 
-        engine->setParameter (MetronomeProcessor::soundParameter, 2.0f);
+        // Chosen directly, or with a preset, which rebuilds the pack it names.
+        if (phase % 2 == 0)
+        {
+            engine->setParameter (MetronomeProcessor::soundParameter, 2.0f);
+        }
+        else
+        {
+            juce::ValueTree techno ("preset");
+            techno.setProperty ("name", "Techno", nullptr).setProperty ("bpm", 120.0, nullptr).setProperty ("sound", 2.0, nullptr);
+            engine->presets.addChild (techno, 0, nullptr);
+            engine->setCurrentProgram (0);
+        }
+
         const auto untilTick = (24000 - phase) % 24000;
         const auto output = render (*engine, untilTick + 1000, 256);
 
