@@ -34,11 +34,19 @@ namespace
         return reader.getFormatName() == juce::WavAudioFormat().getFormatName();
     }
 
+    juce::Result tooManyChannels (int numChannels)
+    {
+        return fail ("the file has " + juce::String (numChannels) + " channels; a click sound can have 1 to "
+                     + juce::String (ClickSoundFile::maxChannels));
+    }
+
     // JUCE's WAV reader takes the sizes in a file's header at their word: it
     // allocates whatever a chunk claims, loops for ever in a metadata chunk that
     // runs past the end of the file, and pads missing audio with silence. So
     // every chunk is walked here the way that reader walks them, and must lie
-    // inside the file, before the reader sees it.
+    // inside the file, before the reader sees it. A format chunk's channels are
+    // counted too: the reader names the channels of a file with more than
+    // maxChannels by values its channel type does not have.
     juce::Result checkWavChunks (juce::InputStream& in)
     {
         const auto start = in.getPosition();
@@ -81,6 +89,15 @@ namespace
             else if (length + (length & 1) > room)
             {
                 return fail (cutShort);
+            }
+            else if (id == chunkId ("fmt "))
+            {
+                // Read whatever the chunk's length, as the reader does.
+                in.skipNextBytes (2);
+                const auto numChannels = (int) (juce::uint16) in.readShort();
+
+                if (numChannels > ClickSoundFile::maxChannels)
+                    return tooManyChannels (numChannels);
             }
 
             position += 8 + length + (length & 1);
@@ -179,8 +196,7 @@ namespace
                          + juce::String ((int) ClickSoundFile::maxSampleRate) + " Hz");
 
         if (reader.numChannels < 1 || reader.numChannels > (unsigned int) ClickSoundFile::maxChannels)
-            return fail ("the file has " + juce::String (reader.numChannels) + " channels; a click sound can have 1 to "
-                         + juce::String (ClickSoundFile::maxChannels));
+            return tooManyChannels ((int) reader.numChannels);
 
         if (reader.lengthInSamples <= 0)
             return fail ("the file holds no audio frames");

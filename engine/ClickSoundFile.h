@@ -32,8 +32,9 @@ public:
     static constexpr double minSampleRate = 1000.0;
     static constexpr double maxSampleRate = 1.0e6;
 
-    /** The most channels a file may have to be mixed down. */
-    static constexpr int maxChannels = 256;
+    /** The most channels a file may have to be mixed down: more than any
+        recording a click is made from, and as many as JUCE has types for. */
+    static constexpr int maxChannels = 128;
 
     ClickSoundFile() = delete;
 };

@@ -364,6 +364,11 @@ TEST (ClickSoundFile, WavHeadersThatLieAreRefused)
         { "bext of four gigabytes", appended ("bext", 0xfffffff0), "cut short" },
     };
 
+    // A format chunk of the extensible kind, which JUCE writes for three channels, with 200 instead.
+    auto extensible = fileBytes (wavFormat, makeSound (3, 100, 8000.0), 8000.0, 16);
+    ASSERT_EQ (juce::String (static_cast<const char*> (extensible.getData()) + 48, 4), "fmt ");
+    putInt (extensible, 56, 0xfffe | (200u << 16));
+
     for (const auto& c : refused)
     {
         juce::MemoryBlock wav;
@@ -371,6 +376,10 @@ TEST (ClickSoundFile, WavHeadersThatLieAreRefused)
         EXPECT_TRUE (result.getErrorMessage().contains (c.reason)) << c.name << ": " << result.getErrorMessage();
         EXPECT_EQ (wav.getSize(), 0u) << c.name;
     }
+
+    juce::MemoryBlock refusedWav;
+    EXPECT_EQ (decodeBytes (extensible, refusedWav).getErrorMessage(), "the file has 200 channels; a click sound can have 1 to 128");
+    EXPECT_EQ (refusedWav.getSize(), 0u);
 
     // The limits themselves are accepted, and a metadata chunk that fits is read past.
     for (const juce::uint32 rate : { 1000u, 1000000u })
