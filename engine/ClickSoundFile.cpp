@@ -52,16 +52,18 @@ namespace
         const auto start = in.getPosition();
         const auto size = in.getTotalLength() - start;
         const auto riff = in.readInt();
-        in.skipNextBytes (4);   // the RIFF size, which the reader uses only to stop early
+        const auto riffSize = (juce::uint64) (juce::uint32) in.readInt();
         const auto wave = in.readInt();
         const bool isRF64 = riff == chunkId ("RF64");
 
         if (size < 12 || (riff != chunkId ("RIFF") && ! isRF64) || wave != chunkId ("WAVE"))
             return fail (notAudio);
 
+        // Bytes after the RIFF chunk (a tag appended by some program) are no part of the audio.
+        auto riffEnd = isRF64 ? std::numeric_limits<juce::uint64>::max() : riffSize + 8;
         juce::int64 rf64DataSize = 0;
 
-        for (juce::int64 position = 12; position + 8 <= size;)
+        for (juce::int64 position = 12; (juce::uint64) position < riffEnd && position + 8 <= size;)
         {
             in.setPosition (start + position);
             const auto id = in.readInt();
@@ -74,7 +76,7 @@ namespace
                 if (id != chunkId ("ds64") || length < 28)
                     return fail (notAudio);
 
-                in.skipNextBytes (8);
+                riffEnd = (juce::uint64) in.readInt64() + 8;
                 rf64DataSize = in.readInt64();
             }
 

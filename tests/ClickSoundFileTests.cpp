@@ -391,6 +391,11 @@ TEST (ClickSoundFile, WavHeadersThatLieAreRefused)
     }
 
     juce::MemoryBlock wav;
+    const char tag[] = "ID3\x03\0\0\x7f\x7f\x7f\x7f and whatever a tagger writes";
+    auto withTagAfter = original;
+    withTagAfter.append (tag, sizeof (tag) - 1);
+    EXPECT_TRUE (decodeBytes (withTagAfter, wav).wasOk());
+
     auto withList = appended ("LIST", 4);
     withList.append ("\0\0\0\0", 4);   // the INFO list, empty, and a size that fits it
     putInt (withList, 4, (juce::uint32) withList.getSize() - 8);
