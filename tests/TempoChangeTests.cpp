@@ -52,7 +52,8 @@ TEST (TempoChange, NoGapLongerThanTheLongerSpacingAtAnyPointOfTheBeat)
         for (int phase = 0; phase < (int) spacingOf (from); phase += (int) spacingOf (from) / 37)
         {
             auto engine = makeRunningEngine (rate, blockSize, from);
-            const auto gap = gapAroundChange (*engine, from, phase, [&] { engine->setParameter (MetronomeProcessor::bpmParameter, to); });
+            const auto newTempo = to;
+            const auto gap = gapAroundChange (*engine, from, phase, [&] { engine->setParameter (MetronomeProcessor::bpmParameter, newTempo); });
             ASSERT_LE (gap, bound) << from << " to " << to << " BPM, " << phase << " samples into the beat";
         }
     }
