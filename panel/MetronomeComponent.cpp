@@ -371,6 +371,15 @@ void MetronomeComponent::noticeUnsavedPresets()
                                                 + TRANS ("Presets added or deleted now will be lost when Tocksley quits."));
 }
 
+void MetronomeComponent::editorShown (juce::Label* label, juce::TextEditor& editor)
+{
+    // What is typed reads in the label's own light text, not in black on the navy panel.
+    const auto lightText = label->findColour (juce::Label::textColourId);
+    editor.setColour (juce::TextEditor::textColourId, lightText);
+    editor.setColour (juce::CaretComponent::caretColourId, lightText);
+    editor.applyColourToAllText (lightText);
+}
+
 void MetronomeComponent::labelTextChanged (juce::Label* label)
 {
     if (label == bpmLabel.get())

@@ -33,6 +33,7 @@ public:
     void sliderValueChanged (juce::Slider*) override;
     void buttonClicked (juce::Button*) override;
     void labelTextChanged (juce::Label*) override;
+    void editorShown (juce::Label*, juce::TextEditor&) override;
     void comboBoxChanged (juce::ComboBox*) override;
 
     /** The one path of every tempo, from any control or source: clamps it to

@@ -1,5 +1,31 @@
 #include "PresetNameDialog.h"
 
+namespace
+{
+    /** The framework's dialog leaves its text box without the keyboard focus, so a
+        name typed at once would go nowhere. The box can take the focus only once
+        the window manager has given it to the dialog's window, which happens some
+        time after the dialog is shown: until then, this asks again. */
+    struct FocusOnceShown : private juce::Timer
+    {
+        explicit FocusOnceShown (juce::Component* target) : box (target)    { startTimer (20); }
+
+        void timerCallback() override
+        {
+            if (box == nullptr || box->hasKeyboardFocus (false))
+            {
+                stopTimer();
+                return;
+            }
+
+            if (auto* peer = box->getPeer(); peer != nullptr && peer->isFocused())
+                box->grabKeyboardFocus();
+        }
+
+        juce::Component::SafePointer<juce::Component> box;
+    };
+}
+
 std::optional<juce::String> PresetNameDialog::ask()
 {
     juce::AlertWindow dialog (TRANS ("Preset Name"), {}, juce::MessageBoxIconType::QuestionIcon, nullptr);
@@ -8,6 +34,7 @@ std::optional<juce::String> PresetNameDialog::ask()
     dialog.addButton (TRANS ("Cancel"), 0, juce::KeyPress (juce::KeyPress::escapeKey));
     dialog.setAlwaysOnTop (true);
 
+    FocusOnceShown focus (dialog.getTextEditor ("name"));
     const auto result = dialog.runModalLoop();
     return nameFromResult (result, dialog.getTextEditorContents ("name"));
 }

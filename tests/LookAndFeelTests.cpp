@@ -722,3 +722,29 @@ TEST (LookAndFeelInstallation, TheEditorMakesItTheDefaultAndEveryTextOfThePanelI
     EXPECT_EQ (dynamic_cast<OrlavaneLightLookAndFeel*> (&juce::LookAndFeel::getDefaultLookAndFeel()), nullptr)
         << "the editor hands the default back before its look and feel goes";
 }
+
+TEST (LookAndFeelInstallation, TextTypedIntoThePanelIsDrawnInItsLightText)
+{
+    // The BPM number and the slash between the time-signature boxes, being edited.
+    MetronomeProcessor engine { juce::File() };
+    MetronomeProcessorEditor editor (engine);
+    auto* panel = editor.getChildComponent (0);
+    ASSERT_NE (panel, nullptr);
+
+    for (const int index : { 6, 7 })
+    {
+        auto* label = dynamic_cast<juce::Label*> (panel->getChildComponent (index));
+        ASSERT_NE (label, nullptr);
+        label->showEditor();
+        auto* typing = label->getCurrentTextEditor();
+        ASSERT_NE (typing, nullptr) << index;
+        typing->setText ("128");
+
+        const auto snapshot = typing->createComponentSnapshot (typing->getLocalBounds());
+        const auto light = countPixels (snapshot, snapshot.getBounds(), [] (juce::Colour c) { return c.getBrightness() > 0.85f; });
+        const auto black = countPixels (snapshot, snapshot.getBounds(), [] (juce::Colour c) { return c.getAlpha() > 200 && c.getBrightness() < 0.1f; });
+        EXPECT_GE (light, 20) << "label " << index;
+        EXPECT_EQ (black, 0) << "label " << index;
+        label->hideEditor (true);
+    }
+}

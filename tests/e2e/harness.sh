@@ -73,6 +73,9 @@ start_app()
     local home=$1; shift
     : > "$work/no-alsa.conf"
     mkdir -p "$home"
+    # The pointer rests outside where the window opens: a tooltip is not a dialog.
+    xdotool mousemove 1020 760
+
     ALSA_CONFIG_PATH="$work/no-alsa.conf" HOME="$home" "$@" "$app" >> "$work/app.log" 2>&1 & appPid=$!
     pids+=($appPid)
 
@@ -105,7 +108,8 @@ clickPanel() { xdotool mousemove --window "$window" $(( $1 + 1 )) $(( $2 + 30 ))
 startButton="276 636"; accentButton="340 276"; muteButton="76 468"; bpmNumber="80 88"; addPreset="304 548"
 listenButton="212 140"
 
-# add_preset NAME: through the "Preset Name" dialog, as a musician would.
+# add_preset NAME: through the "Preset Name" dialog, as a musician would: "+",
+# the name typed at once, Return.
 add_preset()
 {
     clickPanel $addPreset
@@ -116,7 +120,6 @@ add_preset()
         sleep 0.1
     done
     [ -n "$dialog" ] || fail "the Preset Name dialog did not open"
-    xdotool mousemove --window "$dialog" 175 75 click 1
     sleep 0.3
     xdotool type "$1" || fail "could not type the preset name"
     xdotool key Return

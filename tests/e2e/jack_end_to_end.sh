@@ -6,7 +6,7 @@
 #   sample on every fourth; BPM typed as 97: every click within one sample of
 #   the 29690.72-sample grid; MUTE: silence while the beat number keeps
 #   counting; STOP: silence; a preset added through the
-#   dialog, on disk at once; the window closed by the window manager: the
+#   dialog, its name typed without a click into the field, on disk at once; the window closed by the window manager: the
 #   preset file still holds it.
 # Every process it starts is stopped by its PID, also when a check fails.
 # Usage: jack_end_to_end.sh path/to/tocksley
