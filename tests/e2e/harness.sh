@@ -120,6 +120,11 @@ add_preset()
         sleep 0.1
     done
     [ -n "$dialog" ] || fail "the Preset Name dialog did not open"
+    # Typed once the dialog has the focus, as a musician sees it come up.
+    for _ in $(seq 1 100); do
+        [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$dialog" ] && break
+        sleep 0.1
+    done
     sleep 0.3
     xdotool type "$1" || fail "could not type the preset name"
     xdotool key Return
