@@ -98,7 +98,8 @@ window_size() { xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h 
 close_app()
 {
     wmctrl -i -c "$window" || fail "wmctrl could not send the close request"
-    for _ in $(seq 1 100); do kill -0 "$appPid" 2>/dev/null || break; sleep 0.1; done
+    # A sanitizer build takes seconds to check for leaks on its way out.
+    for _ in $(seq 1 300); do kill -0 "$appPid" 2>/dev/null || break; sleep 0.1; done
     kill -0 "$appPid" 2>/dev/null && fail "the window manager's close request did not end the program"
     wait "$appPid" 2>/dev/null || fail "the program exited with status $?"
 }
