@@ -1,4 +1,5 @@
 #include "engine/MetronomeProcessor.h"
+#include "tests/ToneFile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,19 +44,6 @@ BENCHMARK (processBlock)
     ->ArgNames ({ "block", "sound", "fast", "listen" })
     ->ArgsProduct ({ { 64, 512, 4096 }, { 0, 1, 2 }, { 0, 1 }, { 0, 1 } });
 
-/** 0.2 s of a decaying tone as a WAV file. */
-static void writeTone (const juce::File& file, double rate)
-{
-    juce::AudioBuffer<float> audio (1, (int) (rate * 0.2));
-    for (int i = 0; i < audio.getNumSamples(); ++i)
-        audio.setSample (0, i, (float) (std::exp (-i / (0.02 * rate)) * std::sin (i * 0.1)));
-
-    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
-        file.createOutputStream().release(), rate, 1, 24, {}, 0));
-    if (writer != nullptr)
-        writer->writeFromAudioSampleBuffer (audio, 0, audio.getNumSamples());
-}
-
 // The Classic clicks-only cases above (no LISTEN) with every practice feature
 // on: a pattern with soft and silent beats, soft subdivisions, the speed trainer
 // stepping every bar for the first few hundred bars, a gap, and own sounds (a
@@ -85,9 +73,8 @@ static void processBlockWithPractice (benchmark::State& state)
     engine.setPracticeSettings (practice);
 
     const juce::TemporaryFile accentFile (".wav"), clickFile (".wav");
-    writeTone (accentFile.getFile(), 44100.0);
-    writeTone (clickFile.getFile(), 96000.0);
-    if (engine.setOwnSound (MetronomeProcessor::SoundRole::accent, accentFile.getFile()).failed()
+    if (! writeToneFile (accentFile.getFile(), 44100.0, 1500.0, 0.2) || ! writeToneFile (clickFile.getFile(), 96000.0, 900.0, 0.2)
+        || engine.setOwnSound (MetronomeProcessor::SoundRole::accent, accentFile.getFile()).failed()
         || engine.setOwnSound (MetronomeProcessor::SoundRole::click, clickFile.getFile()).failed())
         state.SkipWithError ("own sounds could not be written");
 

@@ -11,30 +11,7 @@ using namespace EngineTestHelpers;
 
 namespace
 {
-    struct Settings
-    {
-        double rate;
-        float bpm;
-        int beats, beatValueIndex, subdivisionIndex, sound;
-        bool accent;
-        PracticeSettings practice;
-    };
-
-    std::unique_ptr<MetronomeProcessor> makeEngine (const Settings& s, int blockSize)
-    {
-        auto engine = std::make_unique<MetronomeProcessor> (juce::File());
-        engine->setParameter (MetronomeProcessor::soundParameter, (float) s.sound);
-        engine->prepareToPlay (s.rate, blockSize);
-        engine->setParameter (MetronomeProcessor::bpmParameter, s.bpm);
-        engine->setParameter (MetronomeProcessor::beatsPerBarParameter, (float) s.beats);
-        engine->setParameter (MetronomeProcessor::beatValueParameter, (float) s.beatValueIndex);
-        engine->setParameter (MetronomeProcessor::subdivisionParameter, (float) s.subdivisionIndex);
-        engine->setParameter (MetronomeProcessor::accentParameter, s.accent ? 1.0f : 0.0f);
-        engine->setPracticeSettings (s.practice);
-        engine->setRandomSeed (7);
-        engine->setParameter (MetronomeProcessor::startParameter, 1.0f);
-        return engine;
-    }
+    using Settings = EngineSettings;
 
     Settings randomSettings (juce::Random& random)
     {

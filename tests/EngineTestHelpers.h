@@ -21,6 +21,34 @@ namespace EngineTestHelpers
         return engine;
     }
 
+    /** Everything a test sets before it starts the engine. */
+    struct EngineSettings
+    {
+        double rate;
+        float bpm;
+        int beats, beatValueIndex, subdivisionIndex, sound;
+        bool accent;
+        PracticeSettings practice;
+    };
+
+    /** An engine prepared and started with the settings, in the panel's order;
+        the random gap click seeded with 7. */
+    inline std::unique_ptr<MetronomeProcessor> makeEngine (const EngineSettings& s, int blockSize)
+    {
+        auto engine = std::make_unique<MetronomeProcessor> (juce::File());
+        engine->setParameter (MetronomeProcessor::soundParameter, (float) s.sound);
+        engine->prepareToPlay (s.rate, blockSize);
+        engine->setParameter (MetronomeProcessor::bpmParameter, s.bpm);
+        engine->setParameter (MetronomeProcessor::beatsPerBarParameter, (float) s.beats);
+        engine->setParameter (MetronomeProcessor::beatValueParameter, (float) s.beatValueIndex);
+        engine->setParameter (MetronomeProcessor::subdivisionParameter, (float) s.subdivisionIndex);
+        engine->setParameter (MetronomeProcessor::accentParameter, s.accent ? 1.0f : 0.0f);
+        engine->setPracticeSettings (s.practice);
+        engine->setRandomSeed (7);
+        engine->setParameter (MetronomeProcessor::startParameter, 1.0f);
+        return engine;
+    }
+
     /** Runs the engine over numSamples in blocks drawn by nextBlockSize and returns channel 0. */
     template <typename BlockSizeFn>
     std::vector<float> render (MetronomeProcessor& engine, int numSamples, BlockSizeFn&& nextBlockSize, int numChannels = 2)

@@ -12,19 +12,11 @@ using ClickMatching::Kind;
 
 namespace
 {
+    /** Classic, quarter-note beats. */
     std::unique_ptr<MetronomeProcessor> makeEngine (double rate, int blockSize, float bpm, int beats, int subdivisionIndex,
                                                     const PracticeSettings& practice, bool accent = false)
     {
-        auto engine = std::make_unique<MetronomeProcessor> (juce::File());
-        engine->prepareToPlay (rate, blockSize);
-        engine->setParameter (MetronomeProcessor::bpmParameter, bpm);
-        engine->setParameter (MetronomeProcessor::beatsPerBarParameter, (float) beats);
-        engine->setParameter (MetronomeProcessor::subdivisionParameter, (float) subdivisionIndex);
-        engine->setParameter (MetronomeProcessor::accentParameter, accent ? 1.0f : 0.0f);
-        engine->setPracticeSettings (practice);
-        engine->setRandomSeed (11);
-        engine->setParameter (MetronomeProcessor::startParameter, 1.0f);
-        return engine;
+        return EngineTestHelpers::makeEngine ({ rate, bpm, beats, 1, subdivisionIndex, 0, accent, practice }, blockSize);
     }
 
     /** The clicks heard, up to where a click could still be cut off by the end of the rendering. */

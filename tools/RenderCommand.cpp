@@ -35,12 +35,11 @@ namespace
                                   : juce::File();
     }
 
-    /** Both flags or neither. */
-    void requireTogether (const CommandLineOptions& options, const char* first, const char* second)
+    /** A flag that means nothing without another. */
+    void requireWith (const CommandLineOptions& options, const std::string& flag, const std::string& needed)
     {
-        if (options.has (first) != options.has (second))
-            throw CommandLineOptions::Error (juce::String (options.has (first) ? second : first).toStdString() + " is needed with "
-                                             + (options.has (first) ? first : second));
+        if (options.has (flag) && ! options.has (needed))
+            throw CommandLineOptions::Error (needed + " is needed with " + flag);
     }
 
     PracticeSettings readPractice (const CommandLineOptions& options, int beatsPerBar, bool accent)
@@ -62,10 +61,8 @@ namespace
         practice.softSubdivisions = options.getInteger ("--soft-subdivisions", 0, 0, 1) == 1;
         practice.countInBars = options.getInteger ("--count-in", 0, 0, PracticeSettings::maxCountInBars);
 
-        if (! options.has ("--trainer-target"))
-            for (const auto* flag : { "--trainer-step", "--trainer-bars" })
-                if (options.has (flag))
-                    throw CommandLineOptions::Error (std::string (flag) + " is needed with --trainer-target");
+        requireWith (options, "--trainer-step", "--trainer-target");
+        requireWith (options, "--trainer-bars", "--trainer-target");
 
         practice.trainerOn = options.has ("--trainer-target");
         practice.trainerTargetBpm = (float) options.getNumber ("--trainer-target", practice.trainerTargetBpm,
@@ -74,7 +71,8 @@ namespace
                                                              MeterTables::maxBpm - MeterTables::minBpm);
         practice.trainerEveryBars = options.getInteger ("--trainer-bars", practice.trainerEveryBars, 1, 64);
 
-        requireTogether (options, "--play-bars", "--mute-bars");
+        requireWith (options, "--play-bars", "--mute-bars");
+        requireWith (options, "--mute-bars", "--play-bars");
 
         if (options.has ("--play-bars") && options.has ("--random-mute"))
             throw CommandLineOptions::Error ("--random-mute cannot go with --play-bars and --mute-bars");
