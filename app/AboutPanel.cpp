@@ -38,6 +38,7 @@ AboutPanel::AboutPanel (const juce::String& name, const juce::String& server)
     aboutLabel = makeLabel (16.0f, juce::Justification::centred);
     updateButton = makeButton (TRANS ("Update"));
     updateLabel = makeLabel (15.0f, juce::Justification::centredLeft);
+    keysLabel = makeLabel (15.0f, juce::Justification::topLeft);
 
     setSize (400, 400);
 
@@ -71,6 +72,11 @@ void AboutPanel::showUpdateNotice (bool available)
     updateButton->setVisible (available);
 }
 
+void AboutPanel::showKeys (const juce::String& keyList)
+{
+    keysLabel->setText (keyList.isEmpty() ? juce::String() : TRANS ("Keys") + "\n" + keyList, juce::dontSendNotification);
+}
+
 void AboutPanel::paint (juce::Graphics& g)
 {
     g.fillAll (juce::Colour (0xe94e4e4e));
@@ -84,6 +90,7 @@ void AboutPanel::resized()
     aboutLabel->setBounds (8, 16, getWidth() - 16, 24);
     updateButton->setBounds (getWidth() - 96, 48, 80, 24);
     updateLabel->setBounds (8, 48, getWidth() - 128, 24);
+    keysLabel->setBounds (24, 88, getWidth() - 48, getHeight() - 136);
 }
 
 void AboutPanel::buttonClicked (juce::Button* button)

@@ -37,6 +37,10 @@ public:
     juce::TextButton& getUpdateButton() noexcept    { return *updateButton; }
     juce::Label& getAboutLabel() noexcept           { return *aboutLabel; }
     juce::Label& getUpdateLabel() noexcept          { return *updateLabel; }
+    juce::Label& getKeysLabel() noexcept            { return *keysLabel; }
+
+    /** Lists the keyboard's commands below the notices, one line each. */
+    void showKeys (const juce::String& keyList);
 
 private:
     std::unique_ptr<juce::TextButton> makeButton (const juce::String& text);
@@ -50,6 +54,7 @@ private:
     std::unique_ptr<juce::Label> aboutLabel;
     std::unique_ptr<juce::TextButton> updateButton;
     std::unique_ptr<juce::Label> updateLabel;
+    std::unique_ptr<juce::Label> keysLabel;
 
     bool updateAvailable = false;
     std::unique_ptr<UpdateCheck> updateCheck;

@@ -1,7 +1,11 @@
 #include "MainComponent.h"
 #include "AudioSetupPage.h"
+#include "FocusRing.h"
+#include "KeyboardCommands.h"
 #include "MetronomeProcessorEditor.h"
 #include "engine/MetronomeProcessor.h"
+#include "panel/MetronomeComponent.h"
+#include "panel/PracticePage.h"
 
 MainComponent::MainComponent()
 {
@@ -24,7 +28,17 @@ MainComponent::MainComponent()
     // The display holds its pages weakly: the editor is deleted here, before the display.
     tabs->addTab ("Tocksley", juce::Colours::black, editor.get(), true);
     tabs->addTab ("Audio Setup", juce::Colours::black, new AudioSetupPage (deviceManager), true);
-    tabs->getTabbedButtonBar().setCurrentTabIndex (0);
+
+    commands = std::make_unique<KeyboardCommands> (getPanel());
+    commands->listenToKeysOf (this);
+    getPanel().getAboutPanel().showKeys (commands->describeKeys());
+
+    auto pressStart = [this] { commands->getCommandManager().invokeDirectly (KeyboardCommands::startStop, false); };
+    tabs->addTab ("Practice", juce::Colours::black, new PracticePage (*engine, pressStart), true);
+    tabs->getTabbedButtonBar().setCurrentTabIndex (panelTab);
+
+    focusRing = std::make_unique<FocusRing>();
+    addChildComponent (*focusRing);
 
     player.setProcessor (engine.get());
     deviceManager.addAudioCallback (&player);
@@ -40,9 +54,23 @@ MainComponent::~MainComponent()
     deviceManager.removeAudioCallback (&player);
     player.setProcessor (nullptr);
 
+    commands->listenToKeysOf (nullptr);
+    focusRing.reset();
     editor.reset();
     engine.reset();
     tabs.reset();
+    commands.reset();
+}
+
+MetronomeComponent& MainComponent::getPanel() noexcept
+{
+    return static_cast<MetronomeProcessorEditor&> (*editor).getPanel();
+}
+
+void MainComponent::parentHierarchyChanged()
+{
+    // While no control has the focus, keys go to the window itself: they are heard there.
+    commands->listenToKeysOf (getTopLevelComponent());
 }
 
 void MainComponent::paint (juce::Graphics& g)

@@ -3,11 +3,14 @@
 #include <juce_audio_utils/juce_audio_utils.h>
 
 class MetronomeProcessor;
+class MetronomeComponent;
+class KeyboardCommands;
+class FocusRing;
 
 /**
     The window's content: owns the audio device, the engine and the player that
-    connects them, and shows the engine's editor and the audio setup page in two
-    tabs.
+    connects them, and shows the engine's editor, the audio setup page and the
+    Practice page in three tabs. The keyboard commands work on every tab.
 */
 class MainComponent : public juce::Component
 {
@@ -17,11 +20,17 @@ public:
 
     void paint (juce::Graphics&) override;
     void resized() override;
+    void parentHierarchyChanged() override;
 
     /** For tests: the device manager and the engine it plays. */
     juce::AudioDeviceManager& getDeviceManager() noexcept   { return deviceManager; }
     MetronomeProcessor& getProcessor() noexcept             { return *engine; }
     juce::TabbedComponent& getTabs() noexcept               { return *tabs; }
+    MetronomeComponent& getPanel() noexcept;
+    KeyboardCommands& getKeyboardCommands() noexcept        { return *commands; }
+    FocusRing& getFocusRing() noexcept                      { return *focusRing; }
+
+    enum TabIndex { panelTab = 0, audioSetupTab, practiceTab };
 
 private:
     std::unique_ptr<juce::AudioProcessorEditor> editor;
@@ -29,6 +38,8 @@ private:
     juce::AudioDeviceManager deviceManager;
     juce::AudioProcessorPlayer player;
     std::unique_ptr<juce::TabbedComponent> tabs;
+    std::unique_ptr<KeyboardCommands> commands;
+    std::unique_ptr<FocusRing> focusRing;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -16,6 +16,8 @@ public:
 
     void resized() override;
 
+    MetronomeComponent& getPanel() noexcept     { return *panel; }
+
 private:
     OrlavaneLightLookAndFeel lookAndFeel { 15.0f, 18.0f };
     std::unique_ptr<MetronomeComponent> panel;

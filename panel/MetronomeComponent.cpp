@@ -198,6 +198,10 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     aboutPanel = std::make_unique<AboutPanel> ("Tocksley");
     addChildComponent (*aboutPanel);
 
+    // The bars are reached with Tab too, and then move with the arrow keys.
+    bpmSlider->setWantsKeyboardFocus (true);
+    volumeSlider->setWantsKeyboardFocus (true);
+
     setSize (432, 680);
 
     for (int index = 1; index <= TempoMarkings::numMarkings; ++index)
@@ -281,6 +285,10 @@ void MetronomeComponent::timerCallback()
     const auto beat = (int) ((float) (processor->tickCounter - 1) / processor->ticksPerBeat + 1.0f);
     beatLabel->setText (juce::String (beat), juce::dontSendNotification);
 
+    // The Practice page's START and its beat 1 are these same settings.
+    startButton->setToggleState (processor->isRunning(), juce::dontSendNotification);
+    accentButton->setToggleState (processor->isAccentOn(), juce::dontSendNotification);
+
     if (listenButton->getToggleState())
     {
         const auto detected = (float) processor->getDetectedBpm();
@@ -314,6 +322,16 @@ void MetronomeComponent::buttonClicked (juce::Button* button)
     else if (button == aboutButton.get())   aboutPanel->setVisible (true);
     else if (button == addPresetButton.get())       addPreset();
     else if (button == deletePresetButton.get())    deleteSelectedPreset();
+}
+
+void MetronomeComponent::press (juce::Button& button)
+{
+    button.setToggleState (! button.getToggleState(), juce::sendNotificationSync);
+}
+
+void MetronomeComponent::nudgeTempo (float deltaBpm)
+{
+    applyBpm (processor->getBpm() + deltaBpm);
 }
 
 void MetronomeComponent::refreshPresetList()

@@ -55,7 +55,22 @@ public:
     /** Typed text as a tempo: its leading decimal number, 0 when it has none. */
     static float tempoFromText (const juce::String& text);
 
+    //==============================================================================
+    /** The panel's actions as its buttons do them, for the keyboard and the other pages:
+        each presses its button, so that button, key and page can never disagree. */
+    void pressStart()           { press (*startButton); }
+    void pressMute()            { press (*muteButton); }
+    void pressAccent()          { press (*accentButton); }
+    void pressListen()          { press (*listenButton); }
+    void pressTap()             { buttonClicked (tapButton.get()); }
+
+    /** Moves the tempo by the given number of BPM, within 20..400. */
+    void nudgeTempo (float deltaBpm);
+
+    AboutPanel& getAboutPanel() noexcept    { return *aboutPanel; }
+
 private:
+    void press (juce::Button&);
     void addPreset();
     void deleteSelectedPreset();
     void noticeUnsavedPresets();

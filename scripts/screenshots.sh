@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the window on a virtual display: the control panel, the panel
-# running with ACCENT on, the about overlay and the audio setup page.
+# running with ACCENT on, the about overlay, the audio setup page and the
+# Practice page running.
 # Usage: scripts/screenshots.sh [path/to/tocksley] [output directory]
 set -euo pipefail
 
@@ -50,4 +51,12 @@ shoot about.png
 click $((1 + 432 - 104 + 43)) $((30 + 20)) # the overlay closes on a click
 click 180 15                               # "Audio Setup" tab
 shoot audio-setup.png
+click 300 15                               # "Practice" tab
+click $((1 + 24 + 22)) $((30 + 48))        # beat 1: normal to soft
+click $((1 + 24 + 50 + 22)) $((30 + 48))   # beat 2: normal to soft, silent
+click $((1 + 24 + 50 + 22)) $((30 + 48))
+click $((1 + 276)) $((30 + 636))           # START
+sleep 1.2
+shoot practice.png
+click $((1 + 276)) $((30 + 636))           # STOP
 echo "screenshots in $out"

@@ -5,7 +5,7 @@
 
 // The main component built headlessly: no display and, here, no audio device.
 
-TEST (AppShell, MainComponentShowsTheTwoTabsAtItsFixedSize)
+TEST (AppShell, MainComponentShowsItsThreeTabsAtItsFixedSize)
 {
     MainComponent main;
 
@@ -15,14 +15,22 @@ TEST (AppShell, MainComponentShowsTheTwoTabsAtItsFixedSize)
     auto& tabs = main.getTabs();
     EXPECT_EQ (tabs.getBounds(), juce::Rectangle<int> (0, 0, 432, 710));
     EXPECT_EQ (tabs.getTabBarDepth(), 30);
-    ASSERT_EQ (tabs.getNumTabs(), 2);
-    EXPECT_EQ (tabs.getTabNames(), juce::StringArray ({ "Tocksley", "Audio Setup" }));
+    ASSERT_EQ (tabs.getNumTabs(), 3);
+    EXPECT_EQ (tabs.getTabNames(), juce::StringArray ({ "Tocksley", "Audio Setup", "Practice" }));
     EXPECT_EQ (tabs.getCurrentTabIndex(), 0);
     EXPECT_EQ (tabs.getTabBackgroundColour (0), juce::Colours::black);
 
     auto* page = tabs.getTabContentComponent (0);
     ASSERT_NE (page, nullptr);
     EXPECT_EQ (page->getBounds(), juce::Rectangle<int> (1, 30, 430, 679));
+
+    // The Practice page takes the panel's place when its tab is chosen.
+    tabs.setCurrentTabIndex (MainComponent::practiceTab);
+    auto* practice = tabs.getTabContentComponent (MainComponent::practiceTab);
+    ASSERT_NE (practice, nullptr);
+    EXPECT_EQ (practice->getBounds(), page->getBounds());
+    EXPECT_TRUE (practice->isVisible());
+    EXPECT_FALSE (page->isVisible());
 }
 
 TEST (AppShell, RunsWithoutAnyAudioDevice)
