@@ -12,6 +12,9 @@ HelloWorldWindow::HelloWorldWindow()
     setResizable (false, false);
     centreWithSize (getWidth(), getHeight());
     setVisible (true);
+
+    // Tab starts from the content, so the first press already lands on a control.
+    getContentComponent()->grabKeyboardFocus();
 }
 
 HelloWorldWindow::~HelloWorldWindow() = default;

@@ -40,6 +40,10 @@ MainComponent::MainComponent()
     focusRing = std::make_unique<FocusRing>();
     addChildComponent (*focusRing);
 
+    // A click on the window's background takes the focus from a field being typed
+    // into, and Tab moves on from here.
+    setWantsKeyboardFocus (true);
+
     player.setProcessor (engine.get());
     deviceManager.addAudioCallback (&player);
     deviceManager.addMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
