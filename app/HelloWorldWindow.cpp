@@ -11,10 +11,10 @@ HelloWorldWindow::HelloWorldWindow()
     setContentOwned (new MainComponent(), true);
     setResizable (false, false);
     centreWithSize (getWidth(), getHeight());
+    // The focus the window gets goes on to its content, from where Tab moves through
+    // the controls; held by the window itself, Tab would have nowhere to go.
+    setWantsKeyboardFocus (false);
     setVisible (true);
-
-    // Tab starts from the content, so the first press already lands on a control.
-    getContentComponent()->grabKeyboardFocus();
 }
 
 HelloWorldWindow::~HelloWorldWindow() = default;

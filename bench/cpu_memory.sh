@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Prints Tocksley's CPU share and resident memory while it clicks at 120 BPM on a
-# JACK dummy server (48 kHz, periods of 512), with and without LISTEN, each over
-# the same span, and the same figures for klick (Debian's JACK metronome) on the
-# same server in the same run, as a reference.
+# Prints Tocksley's CPU share and resident memory on a JACK dummy server (48 kHz,
+# periods of 512): stopped and clicking at 120 BPM with the first tab shown, the
+# same with the Practice page shown, clicking with the window minimised, and
+# clicking with LISTEN, each over the same span; and the same figures for klick
+# (Debian's JACK metronome) on the same server in the same run, as a reference.
 # Usage: bench/cpu_memory.sh [path/to/tocksley] [seconds]
 set -euo pipefail
 app=$(realpath "${1:-build/tocksley}")
@@ -31,7 +32,7 @@ label, before, after, hz, seconds, rss_sum, samples, pid = sys.argv[1:]
 cpu = (int(after) - int(before)) / int(hz) / int(seconds) * 100
 rss = int(rss_sum) / int(samples) / 1024
 peak = next(int(l.split()[1]) for l in open(f"/proc/{pid}/status") if l.startswith("VmHWM:")) / 1024
-print(f"{label:<28} cpu {cpu:6.2f} % of one core   rss {rss:7.1f} MiB (peak {peak:.1f})")
+print(f"{label:<30} cpu {cpu:6.2f} % of one core   rss {rss:7.1f} MiB (peak {peak:.1f})")
 PY
 }
 
@@ -40,9 +41,24 @@ start_display
 echo "JACK dummy 48 kHz, period 512; $seconds s per figure; $(nproc) cores"
 
 start_app "$work/home"
+sleep 2
+measure "$appPid" "Tocksley, stopped"
 clickPanel $startButton
 sleep 2
 measure "$appPid" "Tocksley, clicks"
+clickPanel 300 -15                  # the Practice tab
+sleep 2
+measure "$appPid" "Tocksley, clicks, Practice"
+clickPanel $startButton             # the Practice page's START lies where the panel's does
+sleep 2
+measure "$appPid" "Tocksley, stopped, Practice"
+clickPanel $startButton
+xdotool windowminimize "$window"
+sleep 2
+measure "$appPid" "Tocksley, clicks, minimised"
+wmctrl -i -a "$window"
+sleep 1
+clickPanel 60 -15                   # back to the first tab
 clickPanel $listenButton
 sleep 2
 measure "$appPid" "Tocksley, clicks + LISTEN"
@@ -57,11 +73,13 @@ python3 - "$work/figures" <<'PY'
 import re, sys
 rows = {}
 for line in open(sys.argv[1]):
-    label = line[:28].strip()
+    label = line[:30].strip()
     cpu, rss = (float(x) for x in re.findall(r"cpu +([\d.]+).*rss +([\d.]+)", line)[0])
     rows[label] = (cpu, rss)
 kcpu, krss = rows["klick, clicks"]
-for label in ("Tocksley, clicks", "Tocksley, clicks + LISTEN"):
+for label in rows:
+    if label.startswith("klick"):
+        continue
     cpu, rss = rows[label]
     ratio = f"{cpu / kcpu:.1f}" if kcpu > 0 else "n/a (klick below one tick)"
     print(f"{label} / klick: cpu x {ratio}, rss x {rss / krss:.1f}")

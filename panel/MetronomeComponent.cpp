@@ -198,9 +198,11 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     aboutPanel = std::make_unique<AboutPanel> ("Tocksley");
     addChildComponent (*aboutPanel);
 
-    // The bars are reached with Tab too, and then move with the arrow keys.
+    // The bars are reached with Tab too, and then move with the arrow keys; a click on
+    // the background leaves the focus where it is rather than handing it to ABOUT.
     bpmSlider->setWantsKeyboardFocus (true);
     volumeSlider->setWantsKeyboardFocus (true);
+    setMouseClickGrabsKeyboardFocus (false);
 
     setSize (432, 680);
 

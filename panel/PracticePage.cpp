@@ -172,6 +172,8 @@ PracticePage::PracticePage (MetronomeProcessor& p, std::function<void()> startSw
     startButton->setClickingTogglesState (false);
     startButton->onClick = [this] { if (pressStart != nullptr) pressStart(); refresh(); };
 
+    // A click on the background leaves the focus where it is.
+    setMouseClickGrabsKeyboardFocus (false);
     setSize (432, 680);
     refresh();
     startTimer (40);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The keys and the Practice page as a musician uses them: the real binary in a
 # real window on a JACK dummy server, driven with xdotool, its output recorded.
+#   Tab moves a visible ring from control to control.
 #   Keys on the panel: Space starts and stops, Up/Down by 1 BPM, Shift+Up and
 #   Page Down by 10, A accents, M mutes, L switches LISTEN, T taps; letters and
 #   Space typed into the BPM number stay text.
@@ -38,6 +39,15 @@ exec(body)
 print(f"{name}: {len(onsets)} clicks; gaps {sorted(set(gaps))[:6]}")
 PY
 }
+
+# Tab from the start: the first control, ABOUT, is ringed; the next Tab moves the ring on.
+aboutArea=92x3+326+35      # the ring's top edge, above the button
+aboutBefore=$(picture $aboutArea)
+key Tab
+[ "$(picture $aboutArea)" != "$aboutBefore" ] || fail "Tab did not ring ABOUT"
+key Tab
+[ "$(picture $aboutArea)" = "$aboutBefore" ] || fail "the ring stayed on ABOUT after the second Tab"
+echo "Tab rings ABOUT, then moves on"
 
 key space
 record 3 "$work/space.wav"
