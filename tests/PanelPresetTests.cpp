@@ -138,3 +138,112 @@ TEST (PanelPresets, ChoosingAPresetAppliesIt)
     EXPECT_EQ (p.engine.getBpm(), 100.0f);
     EXPECT_EQ (p.engine.getCurrentProgram(), 1);
 }
+
+//==============================================================================
+namespace
+{
+    constexpr int beatLabelIndex = 9, beatsPerBarComboIndex = 11, beatValueComboIndex = 12, soundComboIndex = 15,
+                  subdivisionComboIndex = 18;
+
+    // Hand-edited: values that no selector of the panel lists.
+    const char* const handEditedFile =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<presets active=\"0\">\n"
+        "  <preset name=\"Odd\" bpm=\"120\" beatsPerBarIndex=\"50\" beatsValueIndex=\"1\" sound=\"7\"\n"
+        "          gain=\"1\" accent=\"0\" subDivIndex=\"-3\" mute=\"0\"/>\n"
+        "  <preset name=\"Odder\" bpm=\"120\" beatsPerBarIndex=\"-2\" beatsValueIndex=\"9\" sound=\"-5\"\n"
+        "          gain=\"1\" accent=\"0\" subDivIndex=\"12\" mute=\"0\"/>\n"
+        "</presets>\n";
+
+    struct HandEditedPresets
+    {
+        HandEditedPresets()
+        {
+            EXPECT_TRUE (file.getParentDirectory().createDirectory());
+            EXPECT_TRUE (file.replaceWithText (handEditedFile, false, false, nullptr));
+            engine = std::make_unique<MetronomeProcessor> (file);
+            panel = std::make_unique<MetronomeComponent> (*engine);
+            dispatchMessages();
+        }
+
+        ~HandEditedPresets()
+        {
+            panel.reset();
+            engine.reset();
+            directory.deleteRecursively();
+        }
+
+        juce::ComboBox& combo (int index)   { return *dynamic_cast<juce::ComboBox*> (panel->getChildComponent (index)); }
+        juce::String shown (int index)      { return combo (index).getText(); }
+
+        juce::String storedValue (int presetIndex, const char* name)
+        {
+            return juce::parseXML (file)->getChildElement (presetIndex)->getStringAttribute (name);
+        }
+
+        juce::File directory { juce::File::createTempFile ("presets") };
+        juce::File file { directory.getChildFile ("preset.dat") };
+        std::unique_ptr<MetronomeProcessor> engine;
+        std::unique_ptr<MetronomeComponent> panel;
+    };
+}
+
+TEST (PanelPresets, ValuesOutsideThePanelsListsAreShownAndPlayedAsTheNearestChoice)
+{
+    HandEditedPresets p;
+
+    // 50 beats, pack 7 and subdivision -3: the last beats choice, the pack the engine plays, the first subdivision.
+    EXPECT_EQ (p.shown (beatsPerBarComboIndex), "8");
+    EXPECT_EQ (p.engine->getBeatsPerBar(), 8);
+    EXPECT_EQ (p.shown (soundComboIndex), "Classic");
+    EXPECT_EQ (p.engine->getSoundIndex(), 0);
+    EXPECT_EQ (p.shown (subdivisionComboIndex), "1/2 Notes");
+    EXPECT_EQ (p.engine->ticksPerBeat.load(), 0.5f);
+    EXPECT_EQ (p.shown (beatValueComboIndex), "4");
+
+    // The beat number counts the bar the panel shows: a click every two beats, the fifth starts bar 2.
+    p.engine->prepareToPlay (48000.0, 512);
+    p.engine->setParameter (MetronomeProcessor::startParameter, 1.0f);
+    juce::AudioBuffer<float> buffer (2, 512);
+    juce::MidiBuffer midi;
+
+    for (int rendered = 0; rendered <= 4 * 48000; rendered += buffer.getNumSamples())
+        p.engine->processBlock (buffer, midi);
+
+    p.panel->timerCallback();
+    EXPECT_EQ (dynamic_cast<juce::Label*> (p.panel->getChildComponent (beatLabelIndex))->getText(), "1");
+
+    // The other way out of the lists: -2 beats, beat value 9, pack -5, subdivision 12.
+    p.combo (presetComboIndex).setSelectedId (2, juce::sendNotificationSync);
+    EXPECT_EQ (p.shown (beatsPerBarComboIndex), "2");
+    EXPECT_EQ (p.engine->getBeatsPerBar(), 2);
+    EXPECT_EQ (p.shown (beatValueComboIndex), "8");
+    EXPECT_EQ (p.engine->getBeatValue(), 8);
+    EXPECT_EQ (p.shown (soundComboIndex), "Classic");
+    EXPECT_EQ (p.engine->getSoundIndex(), 0);
+    EXPECT_EQ (p.shown (subdivisionComboIndex), "1/16 Notes");
+    EXPECT_EQ (p.engine->ticksPerBeat.load(), 2.0f);
+
+    // A preset stored from here holds what plays.
+    p.engine->addPreset ("Kept");
+    EXPECT_EQ ((int) p.engine->presets.getChild (0).getProperty ("beatsPerBarIndex"), 2);
+    EXPECT_EQ ((int) p.engine->presets.getChild (0).getProperty ("sound"), 0);
+}
+
+TEST (PanelPresets, ApplyingAHandEditedPresetLeavesTheFileAsItWas)
+{
+    HandEditedPresets p;
+
+    // Chosen at start and chosen again: the file is not written.
+    p.panel->comboBoxChanged (&p.combo (presetComboIndex));
+    dispatchMessages();
+    EXPECT_EQ (p.file.loadFileAsString(), juce::String (handEditedFile));
+
+    // Choosing the other one stores the choice, and every preset keeps its own values.
+    p.combo (presetComboIndex).setSelectedId (2, juce::sendNotificationSync);
+    EXPECT_EQ (p.storedValue (0, "beatsPerBarIndex"), "50");
+    EXPECT_EQ (p.storedValue (0, "sound"), "7");
+    EXPECT_EQ (p.storedValue (0, "subDivIndex"), "-3");
+    EXPECT_EQ (p.storedValue (1, "beatsPerBarIndex"), "-2");
+    EXPECT_EQ (p.storedValue (1, "beatsValueIndex"), "9");
+}
