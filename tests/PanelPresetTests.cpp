@@ -247,3 +247,122 @@ TEST (PanelPresets, ApplyingAHandEditedPresetLeavesTheFileAsItWas)
     EXPECT_EQ (p.storedValue (1, "beatsPerBarIndex"), "-2");
     EXPECT_EQ (p.storedValue (1, "beatsValueIndex"), "9");
 }
+
+//==============================================================================
+namespace
+{
+    constexpr int presetGroupIndex = 13;
+
+    /** The panel on an engine whose preset file, in the given directory, holds the text. */
+    struct PresetFilePanel
+    {
+        PresetFilePanel (const juce::File& dir, const juce::String& contents)
+            : file (dir.getChildFile ("preset.dat"))
+        {
+            EXPECT_TRUE (dir.createDirectory());
+            EXPECT_TRUE (file.replaceWithText (contents, false, false, nullptr));
+            engine = std::make_unique<MetronomeProcessor> (file);
+            panel = std::make_unique<MetronomeComponent> (*engine);
+            dispatchMessages();
+        }
+
+        /** The visible labels that the preset frame holds. */
+        juce::Array<juce::Label*> notices()
+        {
+            juce::Array<juce::Label*> labels;
+
+            for (auto* child : panel->getChildComponent (presetGroupIndex)->getChildren())
+                if (auto* label = dynamic_cast<juce::Label*> (child); label != nullptr && label->isVisible())
+                    labels.add (label);
+
+            return labels;
+        }
+
+        juce::File file;
+        std::unique_ptr<MetronomeProcessor> engine;
+        std::unique_ptr<MetronomeComponent> panel;
+    };
+
+    /** The notice's text names the path: whole, or its start and its end around "...". */
+    ::testing::AssertionResult namesPath (const juce::String& text, const juce::String& path)
+    {
+        const juce::String prefix ("Presets unreadable; kept as ");
+
+        if (text == prefix + path)
+            return ::testing::AssertionSuccess();
+
+        const auto shown = text.fromFirstOccurrenceOf (prefix, false, false);
+        const auto head = shown.upToFirstOccurrenceOf ("...", false, false);
+        const auto tail = shown.fromFirstOccurrenceOf ("...", false, false);
+
+        if (text.startsWith (prefix) && shown.contains ("...") && path.startsWith (head) && path.endsWith (tail)
+             && tail.endsWith ("/" + juce::File (path).getFileName()))
+            return ::testing::AssertionSuccess();
+
+        return ::testing::AssertionFailure() << "\"" << text << "\" does not name " << path;
+    }
+
+    struct TemporaryDirectory
+    {
+        ~TemporaryDirectory()   { directory.deleteRecursively(); }
+        juce::File directory { juce::File::createTempFile ("presets") };
+    };
+}
+
+TEST (PanelPresets, AnUnreadablePresetFileIsNamedInThePresetFrame)
+{
+    TemporaryDirectory temp;
+    PresetFilePanel p (temp.directory, "<presets><preset name=\"half a file");
+
+    const auto keptAs = p.file.getFullPathName() + ".bad";
+    ASSERT_EQ (p.engine->getPresetFile().getKeptAsideFile().getFullPathName(), keptAs);
+
+    const auto notices = p.notices();
+    ASSERT_EQ (notices.size(), 1);
+    auto& notice = *notices.getFirst();
+    EXPECT_TRUE (namesPath (notice.getText(), keptAs));
+    EXPECT_EQ (notice.getTooltip(), "Presets unreadable; kept as " + keptAs);
+
+    // In the frame's top edge, right of its caption, clear of the list and its buttons.
+    const auto frame = p.panel->getChildComponent (presetGroupIndex)->getBounds();
+    const auto bounds = notice.getBounds() + frame.getPosition();
+    EXPECT_TRUE (frame.contains (bounds)) << bounds.toString();
+    EXPECT_LE (bounds.getBottom(), 528);
+    EXPECT_GE (bounds.getX(), 80);
+    EXPECT_GE (notice.getFont().getHeight(), 15.0f);
+
+    // Nothing else moved.
+    EXPECT_EQ (p.panel->getNumChildComponents(), 27);
+    EXPECT_EQ (frame, juce::Rectangle<int> (8, 504, 408, 80));
+}
+
+TEST (PanelPresets, ALongKeptAsidePathFitsWithItsFileNameAndTheFullPathInTheTooltip)
+{
+    TemporaryDirectory temp;
+    auto deep = temp.directory;
+
+    for (int i = 0; i < 6; ++i)
+        deep = deep.getChildFile ("a rather long folder name " + juce::String (i));
+
+    PresetFilePanel p (deep, "not a preset list");
+    const auto keptAs = p.file.getFullPathName() + ".bad";
+
+    const auto notices = p.notices();
+    ASSERT_EQ (notices.size(), 1);
+    auto& notice = *notices.getFirst();
+
+    const auto textWidth = notice.getFont().getStringWidthFloat (notice.getText());
+    EXPECT_LE (textWidth, (float) (notice.getWidth() - notice.getBorderSize().getLeftAndRight())) << notice.getText();
+    EXPECT_TRUE (namesPath (notice.getText(), keptAs));
+    EXPECT_TRUE (notice.getText().endsWith (".../preset.dat.bad")) << notice.getText();
+    EXPECT_EQ (notice.getTooltip(), "Presets unreadable; kept as " + keptAs);
+}
+
+TEST (PanelPresets, AReadablePresetFileGivesNoNotice)
+{
+    TemporaryDirectory temp;
+    PresetFilePanel p (temp.directory, "<presets><preset name=\"A\" bpm=\"90\"/></presets>");
+
+    EXPECT_EQ (p.engine->getPresetFile().getKeptAsideFile(), juce::File());
+    EXPECT_TRUE (p.notices().isEmpty());
+}
