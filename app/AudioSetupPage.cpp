@@ -10,13 +10,76 @@ AudioSetupPage::AudioSetupPage (juce::AudioDeviceManager& manager)
                                                                       true,     // MIDI output
                                                                       true,     // channels as stereo pairs
                                                                       true);    // advanced options behind a button
-    addAndMakeVisible (*selector);
+    viewport = std::make_unique<juce::Viewport>();
+    viewport->setScrollBarsShown (true, false);
+    viewport->setViewedComponent (selector.get(), false);
+    addAndMakeVisible (*viewport);
+
+    selector->addComponentListener (this);
+    listenToSelectorParts();
     setSize (600, 400);
 }
 
-AudioSetupPage::~AudioSetupPage() = default;
+AudioSetupPage::~AudioSetupPage()
+{
+    for (auto& part : watchedParts)
+        if (part != nullptr)
+            part->removeComponentListener (this);
+
+    selector->removeComponentListener (this);
+    viewport->setViewedComponent (nullptr, false);
+}
 
 void AudioSetupPage::resized()
 {
-    selector->setBounds (8, 8, getWidth() - 16, getHeight() - 16);
+    viewport->setBounds (getLocalBounds().reduced (8));
+    layOutSelector();
+}
+
+void AudioSetupPage::componentMovedOrResized (juce::Component&, bool, bool wasResized)
+{
+    if (wasResized)
+        layOutSelector();
+}
+
+void AudioSetupPage::componentChildrenChanged (juce::Component&)
+{
+    // A new device type brings new parts.
+    listenToSelectorParts();
+    layOutSelector();
+}
+
+void AudioSetupPage::listenToSelectorParts()
+{
+    for (auto& part : watchedParts)
+        if (part != nullptr)
+            part->removeComponentListener (this);
+
+    watchedParts.clear();
+
+    for (auto* part : selector->getChildren())
+    {
+        part->addComponentListener (this);
+        watchedParts.add (part);
+    }
+}
+
+void AudioSetupPage::layOutSelector()
+{
+    // The selector's own layout moves its parts and sets its height, which calls back here.
+    if (layingOut || viewport->getWidth() <= 0)
+        return;
+
+    const juce::ScopedValueSetter<bool> guard (layingOut, true);
+
+    // Laid out at the page's full height first, so that the MIDI list may take the room it
+    // has; narrower by the scroll bar when the rows do not fit.
+    for (const auto width : { viewport->getWidth(), viewport->getWidth() - viewport->getScrollBarThickness() })
+    {
+        selector->setSize (width, viewport->getHeight());
+        selector->resized();
+
+        if (selector->getHeight() <= viewport->getHeight())
+            break;
+    }
 }

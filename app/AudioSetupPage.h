@@ -2,8 +2,17 @@
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
-/** The "Audio Setup" tab: device, channels, sample rate, buffer size and MIDI inputs. */
-class AudioSetupPage : public juce::Component
+/**
+    The "Audio Setup" tab: device, channels, sample rate, buffer size and MIDI
+    inputs, scrolled where they do not fit in the page.
+
+    The framework's selector lays out its rows from its width and sets its own
+    height, but when one of its parts grows by itself (the advanced settings
+    shown) the rows below are not moved; so the page lays the selector out
+    again whenever one of its parts, or the selector itself, changes size.
+*/
+class AudioSetupPage : public juce::Component,
+                       private juce::ComponentListener
 {
 public:
     explicit AudioSetupPage (juce::AudioDeviceManager& deviceManager);
@@ -12,8 +21,16 @@ public:
     void resized() override;
 
 private:
+    void componentMovedOrResized (juce::Component&, bool wasMoved, bool wasResized) override;
+    void componentChildrenChanged (juce::Component&) override;
+    void listenToSelectorParts();
+    void layOutSelector();
+
     juce::AudioDeviceManager& deviceManager;
     std::unique_ptr<juce::AudioDeviceSelectorComponent> selector;
+    std::unique_ptr<juce::Viewport> viewport;
+    juce::Array<juce::Component::SafePointer<juce::Component>> watchedParts;
+    bool layingOut = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AudioSetupPage)
 };

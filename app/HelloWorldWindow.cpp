@@ -10,6 +10,9 @@ HelloWorldWindow::HelloWorldWindow()
     setIcon (juce::ImageCache::getFromMemory (TocksleyResources::icon_48_png, TocksleyResources::icon_48_pngSize));
     setContentOwned (new MainComponent(), true);
     setResizable (false, false);
+
+    // Not resizable is not enough for an X11 window manager: it must be told the size limits.
+    sizePin = std::make_unique<WindowSizePin> (*this);
     centreWithSize (getWidth(), getHeight());
     // The focus the window gets goes on to its content, from where Tab moves through
     // the controls; held by the window itself, Tab would have nowhere to go.

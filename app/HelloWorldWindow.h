@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowSizePin.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 /**
@@ -16,6 +18,7 @@ public:
 
 private:
     juce::TooltipWindow tooltipWindow { nullptr, 700 };
+    std::unique_ptr<WindowSizePin> sizePin;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (HelloWorldWindow)
 };

@@ -47,6 +47,25 @@ namespace
     {
         return (int) juce::jlimit (0.0f, (float) (size - 1), value);
     }
+
+    /** A preset's value as one of the panel's choices, the one the engine plays for it:
+        a preset can be edited by hand, and a selector has no way to show a value
+        outside its list. */
+    float panelChoice (int parameterIndex, float value) noexcept
+    {
+        value = toFiniteValue (value);
+
+        switch (parameterIndex)
+        {
+            case MetronomeProcessor::beatsPerBarParameter:
+                return (float) (int) juce::jlimit ((float) MeterTables::panelMinBeatsPerBar, (float) MeterTables::panelMaxBeatsPerBar, value);
+            case MetronomeProcessor::beatValueParameter:    return (float) tableIndex (beatValues, value);
+            case MetronomeProcessor::subdivisionParameter:  return (float) tableIndex (subdivisionNoteValues, value);
+            case MetronomeProcessor::soundParameter:
+                return (float) SoundPack::forIndex ((int) juce::jlimit (-1.0f, (float) SoundPack::numPacks, value)).index;
+            default:                                        return value;
+        }
+    }
 }
 
 MetronomeProcessor::MetronomeProcessor (const juce::File& presetFileLocation)
@@ -393,7 +412,10 @@ int MetronomeProcessor::getCurrentProgram()
 
 void MetronomeProcessor::setCurrentProgram (int index)
 {
-    presets.setProperty ("active", index, nullptr);
+    // The same choice again is no change: a file the musician wrote stays as it is.
+    if (index != getCurrentProgram())
+        presets.setProperty ("active", index, nullptr);
+
     applyPreset (index);
 }
 
@@ -448,6 +470,7 @@ void MetronomeProcessor::applyPresetParameter (const juce::ValueTree& preset, in
 {
     const auto name = getParameterName (parameterIndex);
 
+    // The preset itself keeps its value; only what is applied is brought into the panel's lists.
     if (preset.hasProperty (name))
-        setParameter (parameterIndex, (float) leadingNumber (preset.getProperty (name)));
+        setParameter (parameterIndex, panelChoice (parameterIndex, (float) leadingNumber (preset.getProperty (name))));
 }

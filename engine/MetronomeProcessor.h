@@ -188,6 +188,9 @@ public:
 
 private:
     void updateTiming();
+    /** Plays a stored preset with each of its values brought into the panel's choices
+        (2..8 beats, the three beat values, the five subdivisions, the three packs);
+        the stored preset keeps the values it holds. */
     void applyPreset (int index);
     void applyPresetParameter (const juce::ValueTree& preset, int parameterIndex);
     void sendPracticeToAudioThread();

@@ -1,4 +1,5 @@
 #include "OrlavaneLightLookAndFeel.h"
+#include "GlyphFallbackTypeface.h"
 
 namespace
 {
@@ -40,6 +41,7 @@ OrlavaneLightLookAndFeel::OrlavaneLightLookAndFeel (float labelHeight, float but
                                         juce::Font::getDefaultMonospacedFontName());
 
     setDefaultSansSerifTypefaceName (calibri);
+    fallbackFamily = installed.contains ("DejaVu Sans") ? juce::String ("DejaVu Sans") : juce::String();
 
     setColour (tabBackgroundColourId, base);
     setColour (juce::AlertWindow::backgroundColourId, base);
@@ -406,5 +408,31 @@ juce::Typeface::Ptr OrlavaneLightLookAndFeel::getTypefaceForFont (const juce::Fo
 
     juce::Font resolved (font);
     resolved.setTypefaceName (installedFaceFor (requested));
-    return juce::Font::getDefaultTypefaceForFont (resolved);
+    auto face = juce::Font::getDefaultTypefaceForFont (resolved);
+
+    if (fallbackFamily.isEmpty() || face == nullptr || face->getName() == fallbackFamily)
+        return face;
+
+    // Characters the face lacks (a musical symbol in a preset name) come from the fallback family.
+    juce::Font fallbackFont (resolved);
+    fallbackFont.setTypefaceName (fallbackFamily);
+    fallbackFont.setTypefaceStyle (fallbackStyleFor (face->getStyle()));
+    auto fallback = juce::Font::getDefaultTypefaceForFont (fallbackFont);
+
+    if (fallback == nullptr)
+        return face;
+
+    return new GlyphFallbackTypeface (face, fallback);
+}
+
+juce::String OrlavaneLightLookAndFeel::fallbackStyleFor (const juce::String& style) const
+{
+    // DejaVu names its upright face "Book" and its slanted ones "Oblique".
+    const auto styles = juce::Font::findAllTypefaceStyles (fallbackFamily);
+
+    for (const auto& candidate : { style, style.replace ("Italic", "Oblique"), style.replace ("Regular", "Book") })
+        if (styles.contains (candidate, true))
+            return candidate;
+
+    return styles.contains ("Book") ? juce::String ("Book") : styles[0];
 }

@@ -43,6 +43,7 @@ public:
     /** Calibri and Consolas are seldom installed on Linux, and the framework matches
         family names exactly: without a stand-in every caption would be drawn blank.
         The names stay as they are; only the face that draws them is substituted.
+        Characters the face lacks are drawn from DejaVu Sans where it is installed.
     */
     juce::Typeface::Ptr getTypefaceForFont (const juce::Font&) override;
 
@@ -51,10 +52,11 @@ private:
                                 juce::Colour outline);
     juce::Colour tabBaseColour (juce::TabBarButton&);
     juce::String installedFaceFor (const juce::String& typefaceName) const;
+    juce::String fallbackStyleFor (const juce::String& style) const;
 
     const float labelFontHeight;
     const float buttonFontHeight;
-    juce::String sansSerifStandIn, monospacedStandIn;
+    juce::String sansSerifStandIn, monospacedStandIn, fallbackFamily;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OrlavaneLightLookAndFeel)
 };

@@ -105,6 +105,22 @@ namespace
         return items;
     }
 
+    /** The text with as much of the path as fits in the width: the path's middle
+        gives way first, so that its start and the file's name stay readable. */
+    juce::String fitPath (const juce::String& text, const juce::String& path, const juce::Font& font, float width)
+    {
+        if (font.getStringWidthFloat (text + path) <= width)
+            return text + path;
+
+        const auto tail = path.substring (path.lastIndexOfChar ('/'));
+
+        for (auto headLength = path.length() - tail.length() - 1; headLength > 0; --headLength)
+            if (const auto fitted = text + path.substring (0, headLength) + "..." + tail; font.getStringWidthFloat (fitted) <= width)
+                return fitted;
+
+        return text + "..." + tail;
+    }
+
     juce::Font bigBold()      { return { juce::Font::getDefaultSansSerifFontName(), 36.0f, juce::Font::bold }; }
     juce::Font smallPlain()   { return { 15.0f, juce::Font::plain }; }
 }
@@ -203,6 +219,13 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     bpmSlider->setWantsKeyboardFocus (true);
     volumeSlider->setWantsKeyboardFocus (true);
     setMouseClickGrabsKeyboardFocus (false);
+
+    presetFileNotice = makeLabel (*presetGroup, {}, smallPlain(), J::centredRight);
+    presetFileNotice->setColour (juce::Label::textColourId, juce::Colour (0xfff7931d));
+    presetFileNotice->setColour (juce::Label::backgroundColourId, juce::Colour (0xff102030));
+    presetFileNotice->setBorderSize ({ 0, 4, 0, 4 });
+    presetFileNotice->setVisible (false);
+    noticeKeptAsidePresets();
 
     setSize (432, 680);
 
@@ -389,6 +412,31 @@ void MetronomeComponent::noticeUnsavedPresets()
                                             TRANS ("Tocksley cannot write its presets to") + "\n"
                                                 + store.getFile().getFullPathName() + "\n\n"
                                                 + TRANS ("Presets added or deleted now will be lost when Tocksley quits."));
+}
+
+void MetronomeComponent::noticeKeptAsidePresets()
+{
+    // Presets that vanish without a word look lost: the musician learns where the file
+    // went, once, in the preset frame's top edge, with no dialog to dismiss at start-up.
+    const auto& keptAside = processor->getPresetFile().getKeptAsideFile();
+
+    if (keptAside == juce::File())
+        return;
+
+    const auto text = TRANS ("Presets unreadable; kept as") + " ";
+    const auto path = keptAside.getFullPathName();
+    const auto font = getLookAndFeel().getLabelFont (*presetFileNotice);
+    const auto border = presetFileNotice->getBorderSize().getLeftAndRight();
+
+    // Right of the frame's caption, cutting its top edge as the caption does.
+    constexpr int right = 392, maxWidth = 320;
+    const auto fitted = fitPath (text, path, font, (float) (maxWidth - border));
+    const auto width = juce::jmin (maxWidth, juce::roundToInt (font.getStringWidthFloat (fitted)) + border + 1);
+
+    presetFileNotice->setText (fitted, juce::dontSendNotification);
+    presetFileNotice->setTooltip (text + path);
+    presetFileNotice->setBounds (right - width, 0, width, 15);
+    presetFileNotice->setVisible (true);
 }
 
 void MetronomeComponent::editorShown (juce::Label* label, juce::TextEditor& editor)

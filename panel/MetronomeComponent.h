@@ -74,6 +74,7 @@ private:
     void addPreset();
     void deleteSelectedPreset();
     void noticeUnsavedPresets();
+    void noticeKeptAsidePresets();
 
     MetronomeProcessor* processor;
     std::function<std::optional<juce::String>()> askPresetName;
@@ -106,6 +107,7 @@ private:
     std::unique_ptr<juce::TextButton> addPresetButton;
     std::unique_ptr<juce::TextButton> deletePresetButton;
     std::unique_ptr<AboutPanel> aboutPanel;
+    std::unique_ptr<juce::Label> presetFileNotice;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MetronomeComponent)
 };

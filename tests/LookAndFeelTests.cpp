@@ -748,3 +748,55 @@ TEST (LookAndFeelInstallation, TextTypedIntoThePanelIsDrawnInItsLightText)
         label->hideEditor (true);
     }
 }
+
+//==============================================================================
+TEST_F (LookAndFeelTest, CharactersThePanelsFaceLacksAreDrawnFromAFaceThatHasThem)
+{
+    if (! juce::Font::findAllTypefaceNames().contains ("DejaVu Sans"))
+        GTEST_SKIP() << "DejaVu Sans (fonts-dejavu-core) is not installed";
+
+    const juce::Font font (20.0f);
+    const juce::String crotchet (juce::CharPointer_UTF8 ("\xe2\x99\xa9"));        // U+2669, a quarter note
+    const juce::String name (juce::CharPointer_UTF8 ("Caf\xc3\xa9 \xe2\x99\xa9 120"));
+
+    const auto draw = [] (const juce::Font& f, const juce::String& text)
+    {
+        return render (240, 40, [&] (juce::Graphics& g)
+        {
+            g.setColour (juce::Colours::white);
+            g.setFont (f);
+            g.drawSingleLineText (text, 4, 28);
+        });
+    };
+
+    EXPECT_GT (countPixels (draw (font, crotchet), { 0, 0, 240, 40 }, isOpaque), 10) << "the note alone";
+
+    // The note's own place in the name, between "Café " and " 120".
+    const auto noteStart = 4 + juce::roundToInt (font.getStringWidthFloat (name.substring (0, 5)));
+    const auto noteEnd = 4 + juce::roundToInt (font.getStringWidthFloat (name.substring (0, 6)));
+    ASSERT_GT (noteEnd, noteStart + 4);
+    EXPECT_GT (countPixels (draw (font, name), { noteStart, 0, noteEnd - noteStart, 40 }, isOpaque), 10) << "the note in the name";
+
+    // Text the panel's face has is drawn by that face alone, pixel for pixel.
+    const auto face = font.getTypefacePtr();
+    const auto plainFace = juce::Font (juce::Font::getDefaultTypefaceForFont (juce::Font (face->getName(), face->getStyle(), 20.0f)))
+                               .withHeight (20.0f);
+    ASSERT_EQ (plainFace.getTypefacePtr()->getName(), face->getName());
+
+    for (const auto* text : { "Tempo 120", "Caf\xc3\xa9 Waltz", "\xc2\xa9 Andante \xe2\x80\x93 Allegro" })
+    {
+        const juce::String utf8 (juce::CharPointer_UTF8 { text });
+        const auto expected = draw (plainFace, utf8);
+        const auto actual = draw (font, utf8);
+        EXPECT_FLOAT_EQ (font.getStringWidthFloat (utf8), plainFace.getStringWidthFloat (utf8)) << utf8;
+        EXPECT_EQ (countPixels (actual, actual.getBounds(), [] (juce::Colour) { return true; }), 240 * 40);
+
+        int differing = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 240; ++x)
+                differing += actual.getPixelAt (x, y) != expected.getPixelAt (x, y) ? 1 : 0;
+
+        EXPECT_EQ (differing, 0) << utf8;
+        EXPECT_GT (countPixels (actual, actual.getBounds(), isOpaque), 40) << utf8;
+    }
+}

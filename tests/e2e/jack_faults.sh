@@ -9,6 +9,7 @@
 #   - the application-data directory removed while the program runs, then made
 #     read-only: the first is recreated on the next save, the second leaves the
 #     file as it was, the program says so once and carries on;
+#   - an unreadable preset file: set aside, and named once in the preset frame;
 #   - no audio server and no ALSA device at all: the full window, no dialog.
 # Usage: jack_faults.sh path/to/tocksley
 set -euo pipefail
@@ -86,6 +87,28 @@ close_app
 [ ! -e "$presets.bad" ] || fail "the file left by SIGKILL could not be read"
 holds_presets "$presets" "Before" "Killed 0.5" || fail "presets lost after the SIGKILLs"
 echo "SIGKILL after adding a preset: the file is always whole; $(grep -o 'name="Killed [^"]*"' "$presets" | wc -l) of 5 additions kept"
+
+# --- An unreadable preset file: set aside, and said once in the preset frame, without a dialog.
+# The frame's top edge right of its caption, where the notice goes, as a checksum.
+preset_notice_area() { import -window "$window" -crop 320x15+81+534 +repage rgb:- 2>/dev/null | md5sum | cut -c1-32; }
+
+home="$work/unreadable"
+presets=$(presetFile "$home")
+start_app "$home"
+clean=$(preset_notice_area)
+close_app
+
+printf '<presets><preset name="cut off' > "$presets"
+start_app "$home"
+[ -e "$presets.bad" ] || fail "the unreadable preset file was not set aside"
+[ -z "$(other_windows)" ] || fail "a dialog for the unreadable preset file: $(other_windows)"
+[ "$(preset_notice_area)" != "$clean" ] || fail "the window does not say that the presets were set aside"
+close_app
+
+start_app "$home"
+[ "$(preset_notice_area)" = "$clean" ] || fail "the notice came again with a readable file"
+close_app
+echo "unreadable preset file: kept as preset.dat.bad, and the preset frame says so once, without a dialog"
 
 # --- The data directory removed while the program runs: recreated on the next save.
 home="$work/removed"
