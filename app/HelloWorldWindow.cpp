@@ -14,6 +14,7 @@ HelloWorldWindow::HelloWorldWindow()
     // Not resizable is not enough for an X11 window manager: it must be told the size limits.
     sizePin = std::make_unique<WindowSizePin> (*this);
     centreWithSize (getWidth(), getHeight());
+
     // The focus the window gets goes on to its content, from where Tab moves through
     // the controls; held by the window itself, Tab would have nowhere to go.
     setWantsKeyboardFocus (false);

@@ -7,12 +7,12 @@
 #include "panel/MetronomeComponent.h"
 #include "panel/PracticePage.h"
 
-MainComponent::MainComponent()
+MainComponent::MainComponent (const juce::File& presetFile)
 {
     // Without any device the program still runs; audio starts once one is chosen on the setup page.
     deviceManager.initialise (2, 2, nullptr, true, {}, nullptr);
 
-    engine = std::make_unique<MetronomeProcessor>();
+    engine = std::make_unique<MetronomeProcessor> (presetFile);
     engine->setEditorFactory ([] (MetronomeProcessor& p) { return new MetronomeProcessorEditor (p); });
     editor.reset (engine->createEditor());
 

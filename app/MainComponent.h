@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PresetFile.h"
+
 #include <juce_audio_utils/juce_audio_utils.h>
 
 class MetronomeProcessor;
@@ -15,7 +17,9 @@ class FocusRing;
 class MainComponent : public juce::Component
 {
 public:
-    MainComponent();
+    /** The window's content; its presets live in the given file (for tests: a
+        default-constructed File keeps them in memory only). */
+    explicit MainComponent (const juce::File& presetFile = PresetFile::getDefaultFile());
     ~MainComponent() override;
 
     void paint (juce::Graphics&) override;

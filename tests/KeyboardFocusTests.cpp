@@ -35,7 +35,7 @@ namespace
 
         juce::Component* focused() const   { return juce::Component::getCurrentlyFocusedComponent(); }
 
-        MainComponent main;
+        MainComponent main { juce::File() };
         juce::DocumentWindow window { "Tocksley", juce::Colours::black, 0, true };
     };
 

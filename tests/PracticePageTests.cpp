@@ -52,7 +52,7 @@ namespace
             return main.getKeyboardCommands().getCommandManager().getKeyMappings()->keyPressed (key, &main);
         }
 
-        MainComponent main;
+        MainComponent main { juce::File() };
         MetronomeProcessor& engine = main.getProcessor();
     };
 
