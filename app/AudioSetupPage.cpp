@@ -3,6 +3,36 @@
 AudioSetupPage::AudioSetupPage (juce::AudioDeviceManager& manager)
     : deviceManager (manager)
 {
+    viewport = std::make_unique<juce::Viewport>();
+    viewport->setScrollBarsShown (true, false);
+    addAndMakeVisible (*viewport);
+    setSize (600, 400);
+}
+
+AudioSetupPage::~AudioSetupPage()
+{
+    showSelector (false);
+}
+
+void AudioSetupPage::visibilityChanged()
+{
+    showSelector (isVisible());
+}
+
+void AudioSetupPage::showSelector (bool shouldShow)
+{
+    if (shouldShow == (selector != nullptr))
+        return;
+
+    if (! shouldShow)
+    {
+        stopListeningToSelectorParts();
+        selector->removeComponentListener (this);
+        viewport->setViewedComponent (nullptr, false);
+        selector.reset();
+        return;
+    }
+
     selector = std::make_unique<juce::AudioDeviceSelectorComponent> (deviceManager,
                                                                       0, 32,    // input channels
                                                                       0, 32,    // output channels
@@ -10,24 +40,10 @@ AudioSetupPage::AudioSetupPage (juce::AudioDeviceManager& manager)
                                                                       true,     // MIDI output
                                                                       true,     // channels as stereo pairs
                                                                       true);    // advanced options behind a button
-    viewport = std::make_unique<juce::Viewport>();
-    viewport->setScrollBarsShown (true, false);
     viewport->setViewedComponent (selector.get(), false);
-    addAndMakeVisible (*viewport);
-
     selector->addComponentListener (this);
     listenToSelectorParts();
-    setSize (600, 400);
-}
-
-AudioSetupPage::~AudioSetupPage()
-{
-    for (auto& part : watchedParts)
-        if (part != nullptr)
-            part->removeComponentListener (this);
-
-    selector->removeComponentListener (this);
-    viewport->setViewedComponent (nullptr, false);
+    layOutSelector();
 }
 
 void AudioSetupPage::resized()
@@ -49,13 +65,18 @@ void AudioSetupPage::componentChildrenChanged (juce::Component&)
     layOutSelector();
 }
 
-void AudioSetupPage::listenToSelectorParts()
+void AudioSetupPage::stopListeningToSelectorParts()
 {
     for (auto& part : watchedParts)
         if (part != nullptr)
             part->removeComponentListener (this);
 
     watchedParts.clear();
+}
+
+void AudioSetupPage::listenToSelectorParts()
+{
+    stopListeningToSelectorParts();
 
     for (auto* part : selector->getChildren())
     {
@@ -67,7 +88,7 @@ void AudioSetupPage::listenToSelectorParts()
 void AudioSetupPage::layOutSelector()
 {
     // The selector's own layout moves its parts and sets its height, which calls back here.
-    if (layingOut || viewport->getWidth() <= 0)
+    if (layingOut || selector == nullptr || viewport->getWidth() <= 0)
         return;
 
     const juce::ScopedValueSetter<bool> guard (layingOut, true);

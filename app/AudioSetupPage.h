@@ -10,6 +10,9 @@
     height, but when one of its parts grows by itself (the advanced settings
     shown) the rows below are not moved; so the page lays the selector out
     again whenever one of its parts, or the selector itself, changes size.
+
+    The selector exists only while the page is visible: its input meter asks
+    the device for a level twenty times a second, shown or not.
 */
 class AudioSetupPage : public juce::Component,
                        private juce::ComponentListener
@@ -19,11 +22,14 @@ public:
     ~AudioSetupPage() override;
 
     void resized() override;
+    void visibilityChanged() override;
 
 private:
     void componentMovedOrResized (juce::Component&, bool wasMoved, bool wasResized) override;
     void componentChildrenChanged (juce::Component&) override;
+    void showSelector (bool shouldShow);
     void listenToSelectorParts();
+    void stopListeningToSelectorParts();
     void layOutSelector();
 
     juce::AudioDeviceManager& deviceManager;

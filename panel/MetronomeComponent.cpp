@@ -236,7 +236,12 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     }
 
     refreshPresetList();
-    startTimer (50);
+    // Behind another tab or in a minimised window nothing is drawn; LISTEN still adopts.
+    refresher = std::make_unique<DisplayRefresh> (*this, 50, [this]
+    {
+        if (isShowing() || listenButton->getToggleState())
+            timerCallback();
+    });
 }
 
 MetronomeComponent::~MetronomeComponent() = default;
@@ -342,7 +347,11 @@ void MetronomeComponent::buttonClicked (juce::Button* button)
     }
     else if (button == accentButton.get())  processor->setParameter (MetronomeProcessor::accentParameter, switchValue);
     else if (button == startButton.get())   processor->setParameter (MetronomeProcessor::startParameter, switchValue);
-    else if (button == listenButton.get())  processor->setParameter (MetronomeProcessor::listenParameter, switchValue);
+    else if (button == listenButton.get())
+    {
+        processor->setParameter (MetronomeProcessor::listenParameter, switchValue);
+        refresher->setRunsWithoutDisplay (button->getToggleState());
+    }
     else if (button == muteButton.get())    processor->setParameter (MetronomeProcessor::muteParameter, switchValue);
     else if (button == aboutButton.get())   aboutPanel->setVisible (true);
     else if (button == addPresetButton.get())       addPreset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AboutPanel.h"
+#include "DisplayRefresh.h"
 
 #include <functional>
 #include <optional>
@@ -16,7 +17,6 @@ class MetronomeProcessor;
     them all, hidden until ABOUT shows it. A fixed-size form, 432 x 680.
 */
 class MetronomeComponent : public juce::Component,
-                           public juce::Timer,
                            public juce::Slider::Listener,
                            public juce::Button::Listener,
                            public juce::Label::Listener,
@@ -29,7 +29,9 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
-    void timerCallback() override;
+    /** Shows the beat playing and adopts LISTEN's tempo: every 50 ms, with the
+        window's display refresh while the panel is on one. */
+    void timerCallback();
     void sliderValueChanged (juce::Slider*) override;
     void buttonClicked (juce::Button*) override;
     void labelTextChanged (juce::Label*) override;
@@ -107,6 +109,7 @@ private:
     std::unique_ptr<juce::TextButton> addPresetButton;
     std::unique_ptr<juce::TextButton> deletePresetButton;
     std::unique_ptr<AboutPanel> aboutPanel;
+    std::unique_ptr<DisplayRefresh> refresher;
     std::unique_ptr<juce::Label> presetFileNotice;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MetronomeComponent)

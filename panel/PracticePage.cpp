@@ -176,7 +176,7 @@ PracticePage::PracticePage (MetronomeProcessor& p, std::function<void()> startSw
     setMouseClickGrabsKeyboardFocus (false);
     setSize (432, 680);
     refresh();
-    startTimer (40);
+    refresher = std::make_unique<DisplayRefresh> (*this, 20, [this] { if (isShowing()) refresh(); });
 }
 
 PracticePage::~PracticePage() = default;
@@ -188,13 +188,6 @@ void PracticePage::change (const std::function<void (PracticeSettings&)>& edit)
     edit (settings);
     processor.setPracticeSettings (settings);
     refresh();
-}
-
-void PracticePage::timerCallback()
-{
-    // Nothing is drawn behind another tab or in a minimised window.
-    if (isShowing())
-        refresh();
 }
 
 void PracticePage::refresh()

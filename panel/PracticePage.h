@@ -2,6 +2,7 @@
 
 #include "BarBeatDisplay.h"
 #include "BeatLevelButton.h"
+#include "DisplayRefresh.h"
 #include "engine/MetronomeProcessor.h"
 
 #include <array>
@@ -19,8 +20,7 @@
     preset chosen, ACCENT on the first tab, beats per bar) is shown here within
     a timer tick, and only the controls whose value changed are redrawn.
 */
-class PracticePage : public juce::Component,
-                     private juce::Timer
+class PracticePage : public juce::Component
 {
 public:
     /** Asks the musician for a sound file, then calls back with it; with no file if cancelled. */
@@ -33,7 +33,7 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
-    /** Reads the engine's settings and position into the page (the timer does it too). */
+    /** Reads the engine's settings and position into the page (the display refresh does it too). */
     void refresh();
 
     /** Replaces the file chooser (for tests). */
@@ -74,7 +74,6 @@ private:
         juce::String problem;   // why the last file chosen could not be played
     };
 
-    void timerCallback() override;
     void change (const std::function<void (PracticeSettings&)>& edit);
     void showSettings (const PracticeSettings&, int beatsPerBar);
     void showPosition();
@@ -108,6 +107,7 @@ private:
     std::unique_ptr<BarBeatDisplay> display;
     std::unique_ptr<juce::Label> playingTempoLabel;
     std::unique_ptr<juce::ToggleButton> startButton;
+    std::unique_ptr<DisplayRefresh> refresher;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PracticePage)
 };

@@ -120,6 +120,7 @@ namespace
             EXPECT_EQ (manager.initialise (0, 2, nullptr, true), juce::String());
             page = std::make_unique<AudioSetupPage> (manager);
             page->setSize (430, 679);   // the page area of the window's tabs
+            page->setVisible (true);
             juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
         }
 
@@ -218,4 +219,20 @@ TEST (AudioSetupPage, ScrollsWhereTheRowsDoNotFit)
     ASSERT_NE (scrolling, nullptr);
     EXPECT_TRUE (scrolling->getVerticalScrollBar().isVisible());
     EXPECT_GT (scrolling->getViewedComponent()->getHeight(), scrolling->getHeight());
+}
+
+TEST (AudioSetupPage, HoldsTheSelectorOnlyWhileItIsVisible)
+{
+    // Behind another tab the selector's input meter would still poll the device.
+    SetupPage p;
+    auto* viewport = dynamic_cast<juce::Viewport*> (p.page->getChildComponent (0));
+    ASSERT_NE (viewport, nullptr);
+    EXPECT_NE (viewport->getViewedComponent(), nullptr);
+
+    p.page->setVisible (false);
+    EXPECT_EQ (viewport->getViewedComponent(), nullptr);
+
+    p.page->setVisible (true);
+    EXPECT_NE (viewport->getViewedComponent(), nullptr);
+    EXPECT_TRUE (noRowsOverlap (*p.page));
 }
