@@ -315,9 +315,7 @@ void MetronomeComponent::timerCallback()
     const auto beat = (int) ((float) (processor->tickCounter - 1) / processor->ticksPerBeat + 1.0f);
     beatLabel->setText (juce::String (beat), juce::dontSendNotification);
 
-    // The Practice page's START and its beat 1 are these same settings.
-    startButton->setToggleState (processor->isRunning(), juce::dontSendNotification);
-    accentButton->setToggleState (processor->isAccentOn(), juce::dontSendNotification);
+    showSwitchesOfEngine();
 
     if (listenButton->getToggleState())
     {
@@ -358,8 +356,18 @@ void MetronomeComponent::buttonClicked (juce::Button* button)
     else if (button == deletePresetButton.get())    deleteSelectedPreset();
 }
 
+void MetronomeComponent::showSwitchesOfEngine()
+{
+    // The Practice page's START and its beat 1 are these same settings.
+    startButton->setToggleState (processor->isRunning(), juce::dontSendNotification);
+    accentButton->setToggleState (processor->isAccentOn(), juce::dontSendNotification);
+}
+
 void MetronomeComponent::press (juce::Button& button)
 {
+    // Off the window the panel is not refreshed: a key pressed on another page
+    // switches from what the engine does, not from what the panel last showed.
+    showSwitchesOfEngine();
     button.setToggleState (! button.getToggleState(), juce::sendNotificationSync);
 }
 

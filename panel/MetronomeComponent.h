@@ -73,6 +73,7 @@ public:
 
 private:
     void press (juce::Button&);
+    void showSwitchesOfEngine();
     void addPreset();
     void deleteSelectedPreset();
     void noticeUnsavedPresets();
