@@ -2,12 +2,16 @@
 # Prints Tocksley's CPU share and resident memory on a JACK dummy server (48 kHz,
 # periods of 512): stopped and clicking at 120 BPM with the first tab shown, the
 # same with the Practice page shown, clicking with the window minimised, and
-# clicking with LISTEN, each over the same span; and the same figures for klick
-# (Debian's JACK metronome) on the same server in the same run, as a reference.
-# Usage: bench/cpu_memory.sh [path/to/tocksley] [seconds]
+# clicking with LISTEN, each over the same span; the same for every other build
+# given (an older one, to compare), for a bare JUCE window of the same size on
+# the same device (the framework's own floor, build/bench/tocksley-bare-window),
+# and for klick (Debian's JACK metronome), all on the same server in one run.
+# Usage: bench/cpu_memory.sh [path/to/tocksley] [seconds] [other builds...]
 set -euo pipefail
 app=$(realpath "${1:-build/tocksley}")
 seconds=${2:-30}
+others=("${@:3}")
+bareWindow=$(dirname "$app")/bench/tocksley-bare-window
 source "$(dirname "$0")/../tests/e2e/harness.sh"
 
 command -v klick > /dev/null || fail "klick is not installed (apt-get install klick)"
@@ -32,37 +36,54 @@ label, before, after, hz, seconds, rss_sum, samples, pid = sys.argv[1:]
 cpu = (int(after) - int(before)) / int(hz) / int(seconds) * 100
 rss = int(rss_sum) / int(samples) / 1024
 peak = next(int(l.split()[1]) for l in open(f"/proc/{pid}/status") if l.startswith("VmHWM:")) / 1024
-print(f"{label:<30} cpu {cpu:6.2f} % of one core   rss {rss:7.1f} MiB (peak {peak:.1f})")
+print(f"{label:<40} cpu {cpu:6.2f} % of one core   rss {rss:7.1f} MiB (peak {peak:.1f})")
 PY
+}
+
+# measure_build BINARY NAME: the figures of one build, from start to LISTEN.
+measure_build()
+{
+    app=$1
+    local name=$2
+    start_app "$work/home-$name"
+    sleep 2
+    measure "$appPid" "$name, stopped"
+    clickPanel $startButton
+    sleep 2
+    measure "$appPid" "$name, clicks"
+    clickPanel 300 -15                  # the Practice tab (nothing there in a build without it)
+    sleep 2
+    measure "$appPid" "$name, clicks, Practice"
+    clickPanel $startButton             # the Practice page's START lies where the panel's does
+    sleep 2
+    measure "$appPid" "$name, stopped, Practice"
+    clickPanel $startButton
+    xdotool windowminimize "$window"
+    sleep 2
+    measure "$appPid" "$name, clicks, minimised"
+    wmctrl -i -a "$window"
+    sleep 1
+    clickPanel 60 -15                   # back to the first tab
+    clickPanel $listenButton
+    sleep 2
+    measure "$appPid" "$name, clicks + LISTEN"
+    close_app
 }
 
 start_jack
 start_display
 echo "JACK dummy 48 kHz, period 512; $seconds s per figure; $(nproc) cores"
 
-start_app "$work/home"
-sleep 2
-measure "$appPid" "Tocksley, stopped"
-clickPanel $startButton
-sleep 2
-measure "$appPid" "Tocksley, clicks"
-clickPanel 300 -15                  # the Practice tab
-sleep 2
-measure "$appPid" "Tocksley, clicks, Practice"
-clickPanel $startButton             # the Practice page's START lies where the panel's does
-sleep 2
-measure "$appPid" "Tocksley, stopped, Practice"
-clickPanel $startButton
-xdotool windowminimize "$window"
-sleep 2
-measure "$appPid" "Tocksley, clicks, minimised"
-wmctrl -i -a "$window"
-sleep 1
-clickPanel 60 -15                   # back to the first tab
-clickPanel $listenButton
-sleep 2
-measure "$appPid" "Tocksley, clicks + LISTEN"
-close_app
+measure_build "$app" "Tocksley"
+for i in "${!others[@]}"; do measure_build "$(realpath "${others[$i]}")" "build $(( i + 2 ))"; done
+
+if [ -x "$bareWindow" ]; then
+    app=$bareWindow
+    start_app "$work/home-bare"
+    sleep 2
+    measure "$appPid" "bare JUCE window"
+    close_app
+fi
 
 klick -n klick -P 120 > "$work/klick.log" 2>&1 & klickPid=$!; pids+=($klickPid)
 sleep 2
@@ -73,7 +94,7 @@ python3 - "$work/figures" <<'PY'
 import re, sys
 rows = {}
 for line in open(sys.argv[1]):
-    label = line[:30].strip()
+    label = line[:40].strip()
     cpu, rss = (float(x) for x in re.findall(r"cpu +([\d.]+).*rss +([\d.]+)", line)[0])
     rows[label] = (cpu, rss)
 kcpu, krss = rows["klick, clicks"]
