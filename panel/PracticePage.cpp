@@ -99,7 +99,7 @@ PracticePage::PracticePage (MetronomeProcessor& p, std::function<void()> startSw
         change ([bpm] (PracticeSettings& s) { s.trainerStepBpm = bpm; });
     };
 
-    trainerEveryCaption = makeCaption (*this, TRANS ("Every bars"));
+    trainerEveryCaption = makeCaption (*this, TRANS ("Bars a step"));
     trainerEverySlider = makeStepper (*this, 1.0, 64.0, 1.0, TRANS ("How many bars each tempo plays."));
     trainerEverySlider->onValueChange = [this]
     {

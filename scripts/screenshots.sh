@@ -52,11 +52,13 @@ click $((1 + 432 - 104 + 43)) $((30 + 20)) # the overlay closes on a click
 click 180 15                               # "Audio Setup" tab
 shoot audio-setup.png
 click 300 15                               # "Practice" tab
-click $((1 + 24 + 22)) $((30 + 48))        # beat 1: normal to soft
-click $((1 + 24 + 50 + 22)) $((30 + 48))   # beat 2: normal to soft, silent
-click $((1 + 24 + 50 + 22)) $((30 + 48))
+click $((1 + 24 + 50 + 22)) $((30 + 48))   # beat 2: normal to soft
+click $((1 + 24 + 100 + 22)) $((30 + 48))  # beat 3: normal to soft, silent
+click $((1 + 24 + 100 + 22)) $((30 + 48))
+click $((1 + 70)) $((30 + 202))            # TRAINER on, a step every bar
+for _ in 1 2 3; do click $((1 + 367)) $((30 + 220)); done
 click $((1 + 276)) $((30 + 636))           # START
-sleep 1.2
+sleep 3.3
 shoot practice.png
 click $((1 + 276)) $((30 + 636))           # STOP
 echo "screenshots in $out"
