@@ -135,7 +135,7 @@ take_from_start()
         clickPage $pageStart
         wait "$capture" || fail "jack_capture failed"
         clickPage $pageStart
-        ! grep -qiE "xrun.*[1-9]|overrun|underrun" "$2.log" && [ "$(server_xruns)" = "$missed" ] && break
+        ! take_had_xruns "$2.log" && [ "$(server_xruns)" = "$missed" ] && break
         echo "(take $attempt had xruns; again)"
     done
     python3 "$harness/click_onsets.py" "$2" 1000 > "$2.onsets"
