@@ -1,6 +1,7 @@
 #include "app/MainComponent.h"
 #include "engine/MetronomeProcessor.h"
 #include "panel/MetronomeComponent.h"
+#include "panel/PracticePage.h"
 
 #include <gtest/gtest.h>
 
@@ -133,4 +134,27 @@ TEST (KeyboardFocus, TextBeingTypedKeepsItsKeysAndTheOtherKeysReachTheCommands)
     dispatchMessages();
     w.press (juce::KeyPress (juce::KeyPress::spaceKey, 0, ' '));
     EXPECT_FALSE (engine.isRunning());
+}
+
+TEST (DisplayRefresh, TheShownPageFollowsTheEngineByItself)
+{
+    ShownWindow w;
+    auto& engine = w.main.getProcessor();
+    auto& tabs = w.main.getTabs();
+    tabs.setCurrentTabIndex (MainComponent::practiceTab);
+    dispatchMessages();
+
+    auto* page = dynamic_cast<PracticePage*> (tabs.getTabContentComponent (MainComponent::practiceTab));
+    ASSERT_NE (page, nullptr);
+    ASSERT_TRUE (page->isShowing());
+
+    // Changed behind the page's back, as a preset chosen elsewhere would: no call but the display's.
+    PracticeSettings settings;
+    settings.countInBars = 3;
+    engine.setPracticeSettings (settings);
+    engine.setParameter (MetronomeProcessor::beatsPerBarParameter, 6.0f);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
+
+    EXPECT_EQ (page->getCountInSelector().getSelectedId(), 4);
+    EXPECT_EQ (page->getNumBeatsInView(), 6);
 }
