@@ -41,13 +41,19 @@ PY
 }
 
 # Tab from the start: the first control, ABOUT, is ringed; the next Tab moves the ring on.
-aboutArea=92x3+326+35      # the ring's top edge, above the button
-aboutBefore=$(picture $aboutArea)
-key Tab
-[ "$(picture $aboutArea)" != "$aboutBefore" ] || fail "Tab did not ring ABOUT"
-key Tab
-[ "$(picture $aboutArea)" = "$aboutBefore" ] || fail "the ring stayed on ABOUT after the second Tab"
-echo "Tab rings ABOUT, then moves on"
+# changed_then_back AREA KEY WHAT: the first press of KEY changes what AREA shows, the second restores it.
+changed_then_back()
+{
+    local before
+    before=$(picture "$1")
+    key "$2"
+    [ "$(picture "$1")" != "$before" ] || fail "$3: the first $2 changed nothing"
+    key "$2"
+    [ "$(picture "$1")" = "$before" ] || fail "$3: the second $2 did not restore it"
+    echo "$3"
+}
+
+changed_then_back 92x3+326+35 Tab "Tab rings ABOUT (the ring's top edge, above the button), then moves on"
 
 key space
 record 3 "$work/space.wav"
@@ -71,12 +77,7 @@ record 2 "$work/muted.wav"
 echo "M mutes"
 key m
 
-listenBefore=$(picture 120x40+153+150)
-key l
-[ "$(picture 120x40+153+150)" != "$listenBefore" ] || fail "L did not switch LISTEN on"
-key l
-[ "$(picture 120x40+153+150)" = "$listenBefore" ] || fail "L did not switch LISTEN off"
-echo "L switches LISTEN on and off"
+changed_then_back 120x40+153+150 l "L switches LISTEN on and off"
 
 key space
 sleep 0.3
@@ -145,9 +146,9 @@ choose $countIn 2
 beat 1; beat 1; beat 1            # normal, soft, silent, accent
 beat 2                            # soft
 beat 3; beat 3                    # silent
-# Compared with the pointer resting on it, as after the clicks on it.
+# Compared with the pointer resting on it, as after the clicks on it; inside the focus ring.
 xdotool mousemove --window "$window" 277 666; sleep 0.3
-startBefore=$(picture 264x72+145+630)
+startBefore=$(picture 256x64+149+634)
 take_from_start 14 "$work/pattern.wav"
 check "count-in of 2 bars, then accent, soft, silent, normal" "$work/pattern.wav" "
 spb = $spb
@@ -163,7 +164,7 @@ soft = peaks[8 + 1]
 assert abs(soft / normal - 0.25) < 0.02, (soft, normal)
 assert shapes[8] != shapes[10] and shapes[8] == shapes[11], shapes[8:]"
 sleep 0.2
-[ "$(picture 264x72+145+630)" = "$startBefore" ] || fail "the page's START does not show STOP again"
+[ "$(picture 256x64+149+634)" = "$startBefore" ] || fail "the page's START does not show STOP again"
 
 choose $countIn -2
 clickPanel $trainer
