@@ -18,11 +18,6 @@ public:
 
     void paint (juce::Graphics&) override;
 
-    /** The control the ring surrounds; none while the focus is outside the parent. */
-    juce::Component* getTarget() const noexcept     { return target.getComponent(); }
-
-    static constexpr int margin = 3;
-
 private:
     void globalFocusChanged (juce::Component* focused) override;
     void componentMovedOrResized (juce::Component&, bool, bool) override     { follow(); }
@@ -32,6 +27,7 @@ private:
     void setTarget (juce::Component*);
 
     juce::Component::SafePointer<juce::Component> target;
+    static constexpr int margin = 3;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FocusRing)
 };

@@ -32,7 +32,6 @@ public:
     juce::TabbedComponent& getTabs() noexcept               { return *tabs; }
     MetronomeComponent& getPanel() noexcept;
     KeyboardCommands& getKeyboardCommands() noexcept        { return *commands; }
-    FocusRing& getFocusRing() noexcept                      { return *focusRing; }
 
     enum TabIndex { panelTab = 0, audioSetupTab, practiceTab };
 

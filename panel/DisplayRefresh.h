@@ -20,9 +20,6 @@ public:
     DisplayRefresh (juce::Component& page, int intervalMs, std::function<void()> refresh);
     ~DisplayRefresh() override;
 
-    /** Whether the calls come from the window's display refresh (rather than a timer). */
-    bool followsTheDisplay() const noexcept     { return peer != nullptr; }
-
     /** Whether the calls go on, from a timer, while the page is off the window. */
     void setRunsWithoutDisplay (bool shouldRun);
 
