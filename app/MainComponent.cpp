@@ -1,5 +1,6 @@
 #include "MainComponent.h"
 #include "AudioSetupPage.h"
+#include "DeviceLatencyReporter.h"
 #include "FocusRing.h"
 #include "KeyboardCommands.h"
 #include "MetronomeProcessorEditor.h"
@@ -45,6 +46,8 @@ MainComponent::MainComponent (const juce::File& presetFile)
     setWantsKeyboardFocus (true);
 
     player.setProcessor (engine.get());
+    latencyReporter = std::make_unique<DeviceLatencyReporter> (*engine);
+    deviceManager.addAudioCallback (latencyReporter.get());
     deviceManager.addAudioCallback (&player);
     deviceManager.addMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
 
@@ -56,6 +59,7 @@ MainComponent::~MainComponent()
     // The player dies before the device manager: its collector must not stay registered.
     deviceManager.removeMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
     deviceManager.removeAudioCallback (&player);
+    deviceManager.removeAudioCallback (latencyReporter.get());
     player.setProcessor (nullptr);
 
     commands->listenToKeysOf (nullptr);

@@ -8,6 +8,7 @@ class MetronomeProcessor;
 class MetronomeComponent;
 class KeyboardCommands;
 class FocusRing;
+class DeviceLatencyReporter;
 
 /**
     The window's content: owns the audio device, the engine and the player that
@@ -43,6 +44,7 @@ private:
     std::unique_ptr<juce::TabbedComponent> tabs;
     std::unique_ptr<KeyboardCommands> commands;
     std::unique_ptr<FocusRing> focusRing;
+    std::unique_ptr<DeviceLatencyReporter> latencyReporter;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -329,7 +329,9 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
     const auto numSamples = buffer.getNumSamples();
 
     // The tracker hears the input before anything is written over it.
-    if (listenOn && tempoTracker != nullptr && buffer.getNumChannels() > 0)
+    const bool listening = listenOn && tempoTracker != nullptr && buffer.getNumChannels() > 0;
+
+    if (listening)
     {
         tempoTracker->process (buffer.getReadPointer (0), numSamples);
         detectedBpm = (int) std::lround (tempoTracker->getEstimate());
@@ -341,7 +343,11 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
         return;
 
     const Meter meter { sampleRate, bpm, beatsPerBar, ticksPerBeat };
-    clock.setSamplesPerTick (planner.currentSpacing (meter));
+    const auto music = listening && syncOn ? musicBeatsInBlock (numSamples) : BeatAligner::MusicBeats {};
+
+    // While the clicks follow the music's beats, the spacing is the aligner's, set at each tick.
+    if (! BeatAligner::follows (planner.currentSpacing (meter), planner.isCountingIn() ? 1.0f : meter.ticksPerBeat, music))
+        clock.setSamplesPerTick (planner.currentSpacing (meter));
 
     // Each click sounds from its tick up to the next one, wherever the blocks begin and end.
     int segmentStart = 0;
@@ -352,7 +358,12 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
         segmentStart = offset;
 
         const auto tick = planner.planTick (startsBar, meter);
-        clock.respaceFromLastTick (tick.samplesPerTick);
+        const auto countingInNow = tick.bar < 0;
+        const auto ticksPerBeatNow = countingInNow ? 1.0f : meter.ticksPerBeat;
+        const auto nextTickInBeat = countingInNow ? 0 : tick.tickCounter % juce::jmax (1, (int) std::lround (ticksPerBeatNow));
+
+        clock.respaceFromLastTick (BeatAligner::spacingToNextTick (offset, tick.samplesPerTick, ticksPerBeatNow,
+                                                                   nextTickInBeat, music));
         startVoice (tick.level);
         publish (tick);
     });
@@ -360,6 +371,23 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
     renderVoice (buffer, segmentStart, numSamples - segmentStart);
 
     buffer.applyGain (muteOn ? 0.0f : gain.load());
+}
+
+BeatAligner::MusicBeats MetronomeProcessor::musicBeatsInBlock (int numSamples) const noexcept
+{
+    const auto period = tempoTracker->getBeatPeriod();
+
+    if (period <= 0.0)
+        return {};
+
+    // The tracker has heard up to the end of this block; the clicks are counted from its start.
+    const auto blockStart = (double) (tempoTracker->getSamplesProcessed() - numSamples);
+    return { tempoTracker->getLastBeat() - blockStart - (double) deviceLatency.load(), period };
+}
+
+void MetronomeProcessor::setDeviceLatency (int inputSamples, int outputSamples) noexcept
+{
+    deviceLatency = juce::jmax (0, inputSamples) + juce::jmax (0, outputSamples);
 }
 
 void MetronomeProcessor::startVoice (BeatLevel level) noexcept

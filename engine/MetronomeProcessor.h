@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BarPlanner.h"
+#include "BeatAligner.h"
 #include "BeatClock.h"
 #include "PresetFile.h"
 #include "ResampledAudioFormatReaderSource.h"
@@ -111,6 +112,15 @@ public:
         input carries no beat. Safe to call from any thread. */
     int getDetectedBpm() const noexcept             { return detectedBpm; }
 
+    /** SYNC: while LISTEN hears a beat and the clicks play at its tempo, they
+        are placed on the music's beats, early by the device's latency so that
+        they sound on them. Off at every start; not stored in presets. */
+    void setSyncOn (bool shouldSync) noexcept       { syncOn = shouldSync; }
+    bool isSyncOn() const noexcept                  { return syncOn; }
+
+    /** The device's input and output latency in samples, which SYNC schedules the clicks ahead by. */
+    void setDeviceLatency (int inputSamples, int outputSamples) noexcept;
+
     /** Builds the click sources of a pack; any index but 1 and 2 selects pack 0.
         The new sources are silent until the next tick. */
     void loadSoundPack (int packIndex);
@@ -197,6 +207,7 @@ private:
     void startVoice (BeatLevel level) noexcept;
     void renderVoice (juce::AudioBuffer<float>&, int start, int length) noexcept;
     void publish (const PlannedTick&) noexcept;
+    BeatAligner::MusicBeats musicBeatsInBlock (int numSamples) const noexcept;
 
     /** The click now sounding: it plays from its tick until the next one. */
     enum class Voice { none, accent, click };
@@ -234,6 +245,8 @@ private:
     std::atomic<int> beatsPerBar { 4 };
     std::atomic<int> beatValue { 4 };
     std::atomic<bool> listenOn { false };
+    std::atomic<bool> syncOn { false };
+    std::atomic<int> deviceLatency { 0 };
     std::atomic<float> gain { 1.0f };
     std::atomic<bool> accentOn { false };
     std::atomic<bool> muteOn { false };

@@ -1,34 +1,48 @@
 #include "TempoDetector.h"
 
-#include <aubio/aubio.h>
-#include <juce_audio_basics/juce_audio_basics.h>
 #include <algorithm>
 #include <cmath>
-#include <limits>
+
+namespace
+{
+    constexpr double slowestCandidateBpm = 45.0;
+    constexpr double fastestCandidateBpm = 250.0;
+    constexpr double memorySeconds = 3.0;         // the autocorrelation's weight halves in about 2 s
+    constexpr double meanSeconds = 1.0;
+    constexpr double foldSeconds = 6.0;
+    constexpr double phaseSeconds = 4.0;
+    constexpr size_t foldBins = 24;
+
+    bool near (double a, double b, double tolerance) noexcept
+    {
+        return std::abs (a - b) <= tolerance * b;
+    }
+}
 
 int TempoDetector::hopSizeFor (double rate) noexcept
 {
-    return juce::jmax (16, (int) std::lround (rate * 512.0 / 44100.0));
+    return juce::jmax (8, (int) std::lround (rate * 256.0 / 44100.0));
 }
 
 TempoDetector::TempoDetector (double rate)
     : sampleRate (rate),
-      hopSize (hopSizeFor (rate))
+      hopSize (hopSizeFor (rate)),
+      hopSeconds (hopSize / rate),
+      onsets (rate, hopSize)
 {
-    tracker = new_aubio_tempo ("default", (uint_t) (2 * hopSize), (uint_t) hopSize, (uint_t) rate);
-
     hop.calloc ((size_t) hopSize);
-}
 
-TempoDetector::~TempoDetector()
-{
-    if (tracker != nullptr)
-        del_aubio_tempo (tracker);
+    maxLag = juce::jmin (historySize - 1, (int) std::ceil (4.0 * periodOf (slowestCandidateBpm)) + 2);
+    allLags.assign ((size_t) maxLag + 1, 0.0f);
+    decay = (float) std::exp (-hopSeconds / memorySeconds);
+    meanCoefficient = (float) (1.0 - std::exp (-hopSeconds / meanSeconds));
+    hopsPerDecision = juce::jmax (1, (int) std::lround (0.05 / hopSeconds));
+    candidates.reserve (64);
 }
 
 void TempoDetector::process (const float* samples, int numSamples) noexcept
 {
-    if (tracker == nullptr)
+    if (! isValid())
         return;
 
     while (numSamples > 0)
@@ -38,6 +52,7 @@ void TempoDetector::process (const float* samples, int numSamples) noexcept
         filled += n;
         samples += n;
         numSamples -= n;
+        samplesProcessed += n;
 
         if (filled == hopSize)
         {
@@ -49,54 +64,329 @@ void TempoDetector::process (const float* samples, int numSamples) noexcept
 
 void TempoDetector::analyseHop() noexcept
 {
-    // Frames that wrap our own memory: aubio reads exactly one hop from the input.
-    const fvec_t input { (uint_t) hopSize, hop.get() };
-    float beatAndOnset[2] = {};
-    fvec_t output { 2, beatAndOnset };
-    aubio_tempo_do (tracker, &input, &output);
+    onsets.process (hop.get());
 
-    float sumOfSquares = 0.0f;
-    for (int i = 0; i < hopSize; ++i)
-        sumOfSquares += hop[i] * hop[i];
+    const auto strength = onsets.getStrength();
+    meanStrength += (strength - meanStrength) * meanCoefficient;
 
-    // About two seconds to settle, so the gaps between notes do not close the gate.
-    const auto hopsPerTwoSeconds = (float) (2.0 * sampleRate / hopSize);
-    loudness += (sumOfSquares / (float) hopSize - loudness) / hopsPerTwoSeconds;
+    const auto index = (size_t) (hopsProcessed & (historySize - 1));
+    strengths[index] = strength;
+    detrended[index] = strength - meanStrength;
 
-    measureCrest (sumOfSquares / (float) hopSize);
+    updateAutocorrelation();
+    ++hopsProcessed;
 
-    const auto period = aubio_tempo_get_period (tracker);
-    const bool audible = juce::Decibels::gainToDecibels (std::sqrt (loudness), -200.0f) > minimumLevelDb;
-    const bool confident = aubio_tempo_get_confidence (tracker) >= minimumConfidence;
-    const bool rhythmic = crest >= minimumCrest;
+    if (hopsProcessed % hopsPerDecision == 0)
+        decide();
+}
 
-    if (period > 0.0f && audible && (confident || rhythmic))
-        estimate = (float) (60.0 * sampleRate / ((double) period + 0.5 * hopSize));
-    else
+void TempoDetector::updateAutocorrelation() noexcept
+{
+    const auto now = hopsProcessed;
+    const auto lags = (int) juce::jmin ((juce::int64) maxLag, now);
+    const auto current = detrended[(size_t) (now & (historySize - 1))];
+
+    for (int lag = 0; lag <= lags; ++lag)
+    {
+        const auto past = (size_t) ((now - lag) & (historySize - 1));
+        allLags[(size_t) lag] = decay * allLags[(size_t) lag] + current * detrended[past];
+    }
+}
+
+float TempoDetector::periodicity (const std::vector<float>& lags, double period) const noexcept
+{
+    if (lags[0] <= 0.0f)
+        return 0.0f;
+
+    // Played music wanders a little: take the best lag within 1.5 % of the period.
+    const auto spread = juce::jmax (1.0, 0.015 * period);
+    const auto first = juce::jmax (1, (int) std::floor (period - spread));
+    const auto last = juce::jmin (maxLag, (int) std::ceil (period + spread));
+    auto best = -1.0f;
+
+    for (int lag = first; lag <= last; ++lag)
+        best = juce::jmax (best, lags[(size_t) lag]);
+
+    return best / lags[0];
+}
+
+double TempoDetector::refinePeak (const std::vector<float>& lags, double period) const noexcept
+{
+    const auto spread = juce::jmax (1.0, 0.015 * period);
+    const auto first = juce::jmax (1, (int) std::floor (period - spread));
+    const auto last = juce::jmin (maxLag - 1, (int) std::ceil (period + spread));
+    auto peak = first;
+
+    for (int lag = first; lag <= last; ++lag)
+        if (lags[(size_t) lag] > lags[(size_t) peak])
+            peak = lag;
+
+    const auto left = lags[(size_t) peak - 1], centre = lags[(size_t) peak], right = lags[(size_t) peak + 1];
+    const auto curvature = left - 2.0f * centre + right;
+
+    if (curvature >= 0.0f)
+        return peak;
+
+    return peak + juce::jlimit (-0.5, 0.5, 0.5 * (double) (left - right) / (double) curvature);
+}
+
+float TempoDetector::strengthAt (double hopsAgo) const noexcept
+{
+    const auto whole = (juce::int64) std::floor (hopsAgo);
+    const auto fraction = (float) (hopsAgo - (double) whole);
+    const auto newest = hopsProcessed - 1;
+    const auto a = strengths[(size_t) ((newest - whole) & (historySize - 1))];
+    const auto b = strengths[(size_t) ((newest - whole - 1) & (historySize - 1))];
+    return a + (b - a) * fraction;
+}
+
+TempoDetector::SubBeats TempoDetector::subBeats (double period) const noexcept
+{
+    // The onset strength of the last seconds folded onto one period of the candidate.
+    const auto span = juce::jmin ((double) hopsProcessed - 2.0, foldSeconds / hopSeconds, (double) historySize - 2.0);
+    std::array<float, foldBins> sum {};
+    std::array<int, foldBins> count {};
+
+    for (int ago = 0; ago < (int) span; ++ago)
+    {
+        const auto phase = std::fmod ((double) ago, period) / period;
+        const auto bin = juce::jmin (foldBins - 1, (size_t) (phase * (double) foldBins));
+        sum[(size_t) bin] += strengths[(size_t) ((hopsProcessed - 1 - ago) & (historySize - 1))];
+        ++count[(size_t) bin];
+    }
+
+    std::array<float, foldBins> profile {};
+
+    for (size_t bin = 0; bin < foldBins; ++bin)
+        profile[bin] = count[bin] > 0 ? sum[bin] / (float) count[bin] : 0.0f;
+
+    const auto beat = (size_t) (std::max_element (profile.begin(), profile.end()) - profile.begin());
+
+    if (profile[beat] <= 0.0f)
+        return {};
+
+    // Played notes stray from the grid: the strongest bin next to the point counts.
+    auto around = [&] (size_t offset)
+    {
+        const auto at = (beat + offset) % foldBins;
+        return juce::jmax (profile[(at + foldBins - 1) % foldBins], profile[at], profile[(at + 1) % foldBins]) / profile[beat];
+    };
+
+    return { around (foldBins / 2), juce::jmin (around (foldBins / 3), around (2 * foldBins / 3)) };
+}
+
+float TempoDetector::scoreOf (double period) const noexcept
+{
+    const auto own = periodicity (allLags, period);
+
+    if (own <= 0.0f)
+        return 0.0f;
+
+    // Where the points half-way or a third of the way between two candidate
+    // beats are nearly as strong as the beats, the candidate is a group of
+    // faster beats: a bar, a half bar, a dotted beat.
+    const auto sub = subBeats (period);
+    const auto grouping = juce::jlimit (0.0f, 1.0f, (juce::jmax (sub.half, sub.thirds) - 0.4f) / 0.3f);
+
+    const auto octavesFromCentre = std::log2 (bpmOf (period) / 110.0);
+    const auto prior = (float) std::exp (-0.5 * octavesFromCentre * octavesFromCentre);
+
+    return own * (1.0f - 0.9f * grouping) * prior;
+}
+
+void TempoDetector::findPeaks() noexcept
+{
+    candidates.clear();
+
+    if (allLags[0] <= 0.0f)
+        return;
+
+    const auto first = juce::jmax (2, (int) std::floor (periodOf (fastestCandidateBpm)));
+    const auto last = juce::jmin (maxLag - 1, (int) std::ceil (periodOf (slowestCandidateBpm)));
+
+    // A period is a candidate where the autocorrelation is highest within 3 %
+    // around it: the ripples on a broad peak are not periods of their own.
+    for (int lag = first; lag <= last && candidates.size() < candidates.capacity(); ++lag)
+    {
+        const auto value = allLags[(size_t) lag];
+
+        if (value <= 0.0f)
+            continue;
+
+        const auto reach = juce::jmax (1, (int) std::lround (0.03 * lag));
+        bool highest = true;
+
+        for (int other = juce::jmax (1, lag - reach); other <= juce::jmin (maxLag, lag + reach) && highest; ++other)
+            highest = other == lag || value > allLags[(size_t) other] || (value == allLags[(size_t) other] && other > lag);
+
+        if (highest)
+            candidates.push_back ({ precisePeriod (lag), value / allLags[0] });
+    }
+
+    // Weak periodicities are not the beat: a level whose beats pair up less
+    // than half as well as the music's strongest level is dropped.
+    auto strongest = 0.0f;
+
+    for (const auto& c : candidates)
+        strongest = juce::jmax (strongest, c.score);
+
+    candidates.erase (std::remove_if (candidates.begin(), candidates.end(),
+                                      [strongest] (const Candidate& c) { return c.score < 0.5f * strongest; }),
+                      candidates.end());
+
+    for (auto& c : candidates)
+        c.score = scoreOf (c.period);
+}
+
+double TempoDetector::precisePeriod (int lag) const noexcept
+{
+    // The peaks at whole multiples of the period measure it more finely.
+    const auto base = refinePeak (allLags, lag);
+    const auto height = allLags[(size_t) lag];
+    auto sum = 0.0, weights = 0.0;
+
+    for (int multiple = 1; multiple * base <= maxLag - 2; ++multiple)
+    {
+        const auto peak = refinePeak (allLags, multiple * base);
+        const auto value = allLags[(size_t) juce::jlimit (0, maxLag, (int) std::lround (peak))];
+
+        if (value < 0.5f * height)
+            break;
+
+        sum += peak;
+        weights += multiple;
+    }
+
+    return weights > 0.0 ? sum / weights : base;
+}
+
+void TempoDetector::decide() noexcept
+{
+    findPeaks();
+
+    if (candidates.empty())
+    {
+        hopsSteady = 0;
+        clarity = 0.0f;
         estimate = 0.0f;
+        phaseKnown = false;
+        return;
+    }
+
+    const auto best = *std::max_element (candidates.begin(), candidates.end(),
+                                         [] (const Candidate& a, const Candidate& b) { return a.score < b.score; });
+
+    lockOnto (best);
+
+    if (lockedPeriod > 0.0)
+    {
+        clarity = periodicity (allLags, lockedPeriod);
+        estimate = clarity >= 0.75f * minimumClarity ? (float) bpmOf (lockedPeriod) : 0.0f;
+        beatPeriodSamples = lockedPeriod * hopSize;
+
+        if (estimate > 0.0f)
+            trackPhase();
+    }
+    else
+    {
+        clarity = periodicity (allLags, best.period);
+        estimate = 0.0f;
+    }
+
+    if (estimate <= 0.0f)
+        phaseKnown = false;
 }
 
-void TempoDetector::measureCrest (float hopEnergy) noexcept
+void TempoDetector::lockOnto (const Candidate& best) noexcept
 {
-    recentEnergy[nextEnergy] = hopEnergy;
-    nextEnergy = (nextEnergy + 1) % recentEnergy.size();
+    const auto bestClarity = periodicity (allLags, best.period);
 
-    auto sorted = recentEnergy;
-    const auto middle = sorted.begin() + (std::ptrdiff_t) sorted.size() / 2;
-    std::nth_element (sorted.begin(), middle, sorted.end());
-    const auto loudest = *std::max_element (recentEnergy.begin(), recentEnergy.end());
+    if (lockedPeriod <= 0.0)
+    {
+        hopsSteady = (challenger > 0.0 && near (best.period, challenger, 0.03)) ? hopsSteady + hopsPerDecision : 0;
+        challenger = best.period;
 
-    // Energies: a crest of 4 is 6 dB between the loudest hop and the typical one.
-    // Hits with digital silence between them stand out without measure.
-    crest = loudest / juce::jmax (*middle, loudest * 1.0e-6f, std::numeric_limits<float>::min());
+        if (bestClarity >= minimumClarity && hopsSteady * hopSeconds >= 0.4)
+            lockedPeriod = best.period;
+
+        return;
+    }
+
+    if (near (best.period, lockedPeriod, 0.04))
+    {
+        lockedPeriod = best.period;
+        hopsChallenged = 0;
+        return;
+    }
+
+    auto lockedScore = 0.0f;
+
+    for (const auto& c : candidates)
+        if (near (c.period, lockedPeriod, 0.04))
+            lockedScore = juce::jmax (lockedScore, c.score);
+
+    hopsChallenged = (challenger > 0.0 && near (best.period, challenger, 0.03)) ? hopsChallenged + hopsPerDecision : 0;
+    challenger = best.period;
+
+    const auto ratio = best.period / lockedPeriod;
+    const bool otherLevel = near (ratio, 2.0, 0.04) || near (ratio, 0.5, 0.04) || near (ratio, 1.5, 0.04)
+                         || near (ratio, 2.0 / 3.0, 0.04) || near (ratio, 3.0, 0.04) || near (ratio, 1.0 / 3.0, 0.04);
+    const auto margin = otherLevel ? 1.3f : 1.1f;
+    const auto patience = otherLevel ? 2.5 : 1.0;
+
+    if (lockedScore <= 0.0f || (best.score > margin * lockedScore && hopsChallenged * hopSeconds >= patience))
+    {
+        if (bestClarity >= minimumClarity)
+            lockedPeriod = best.period;
+        else if (lockedScore <= 0.0f)
+            lockedPeriod = 0.0;
+
+        hopsChallenged = 0;
+    }
 }
 
-float TempoDetector::getRawBpm() const noexcept
+void TempoDetector::trackPhase() noexcept
 {
-    return tracker != nullptr ? aubio_tempo_get_bpm (tracker) : 0.0f;
-}
+    // The beats of the last few seconds, or as many as have been heard.
+    const auto wanted = juce::jmax (2, (int) (phaseSeconds / (lockedPeriod * hopSeconds)));
+    const auto heard = (int) ((juce::jmin ((double) hopsProcessed, (double) historySize) - 2.0) / lockedPeriod);
+    const auto beats = juce::jmin (wanted, heard);
 
-float TempoDetector::getConfidence() const noexcept
-{
-    return tracker != nullptr ? aubio_tempo_get_confidence (tracker) : 0.0f;
+    if (beats < 2)
+        return;
+
+    auto bestPhase = 0;
+    auto bestSum = -1.0f;
+    const auto phases = (int) std::ceil (lockedPeriod);
+    auto sumAt = [&] (double phase)
+    {
+        float sum = 0.0f, weight = 1.0f;
+
+        for (int beat = 0; beat < beats; ++beat, weight *= 0.85f)
+            sum += weight * strengthAt (phase + beat * lockedPeriod);
+
+        return sum;
+    };
+
+    for (int phase = 0; phase < phases; ++phase)
+    {
+        const auto sum = sumAt (phase);
+
+        if (sum > bestSum)
+        {
+            bestSum = sum;
+            bestPhase = phase;
+        }
+    }
+
+    const auto left = sumAt (bestPhase - 1 >= 0 ? bestPhase - 1 : bestPhase - 1 + lockedPeriod);
+    const auto right = sumAt (bestPhase + 1);
+    const auto curvature = left - 2.0f * bestSum + right;
+    const auto offset = curvature < 0.0f ? juce::jlimit (-0.5, 0.5, 0.5 * (double) (left - right) / (double) curvature) : 0.0;
+
+    // The strength of hop n is the rise from the hop before; the window of hop n
+    // ends at sample (n + 1) * hopSize and an onset shows most where the window has it in its middle.
+    const auto newestHopEnd = (double) hopsProcessed * hopSize;
+    lastBeat = newestHopEnd - (bestPhase + offset) * hopSize - 1.15 * hopSize;
+    phaseKnown = true;
 }

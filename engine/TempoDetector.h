@@ -1,24 +1,37 @@
 #pragma once
 
+#include "OnsetStrength.h"
+
 #include <juce_core/juce_core.h>
 #include <array>
-
-struct _aubio_tempo_t;
+#include <vector>
 
 /**
-    Follows the tempo of the music at the input with aubio's beat tracker.
+    Follows the tempo of the music at the input, and where its beats fall.
 
-    Whatever the device's block size, the tracker is fed frames of one fixed hop
-    of about 11.6 ms (512 samples at 44.1 kHz), gathered in a preallocated FIFO,
-    so LISTEN behaves the same on every device. The estimate is taken from the
-    tracker's beat period with its bias of half a hop removed (aubio reports a
-    period that is on average half a hop short, which reads about 1 % fast).
-    While the input carries no beat the estimate is 0, so nothing follows
-    silence or noise: the input must be audible, and either aubio must be
-    confident of its period or the input must be plainly rhythmic, its loudest
-    hops standing well out from the typical one, as drums and plucked notes do
-    and noise never does. aubio's confidence takes about 4.5 s to build; the
-    crest lets a clear beat lock after aubio's first estimate, about 1.5 s.
+    Whatever the device's block size, the input is analysed in hops of about
+    5.8 ms (256 samples at 44.1 kHz), gathered in a preallocated FIFO, so
+    LISTEN behaves the same on every device. Each hop gives an onset strength
+    (OnsetStrength); the strength's autocorrelation, weighted toward the last
+    few seconds, says how periodic the music is at every beat period.
+
+    Music is periodic at several metrical levels at once: the beat, half and
+    twice it, and in compound time two and three beats. The candidate periods
+    are the autocorrelation's peaks, and the beat is chosen among them on the
+    evidence: how periodic the music is at each, whether the point half-way
+    between two candidate beats is as strong as the beat (then the beat is
+    twice as fast), how the bass and kick drum repeat, and a broad preference
+    for tempi a musician plays. Once locked, the estimate keeps its level until
+    another level is clearly and lastingly better, and follows a new tempo
+    within a few seconds.
+
+    The gate is the beat's clarity, not the input's level: a candidate is
+    published only when the music is plainly periodic at it and it has held
+    for a while. Silence, hum and noise at any level carry no periodicity, so
+    nothing is adopted from them; quiet music is heard as well as loud.
+
+    The beat's phase is tracked too: getLastBeat() says at which input sample
+    the latest beat fell, counted from the first sample processed.
 
     Construction allocates; process() allocates nothing and is for the audio
     thread only.
@@ -27,50 +40,99 @@ class TempoDetector
 {
 public:
     explicit TempoDetector (double sampleRate);
-    ~TempoDetector();
 
-    /** False if aubio could not create a tracker for this rate. */
-    bool isValid() const noexcept               { return tracker != nullptr; }
+    /** False if the spectral analysis could not be created for this rate. */
+    bool isValid() const noexcept               { return onsets.isValid(); }
 
     /** Takes the next samples of the input. */
     void process (const float* samples, int numSamples) noexcept;
 
-    /** The tempo in BPM, or 0 while the input carries no beat. */
+    /** The tempo in BPM, or 0 while the input carries no clear beat. */
     float getEstimate() const noexcept          { return estimate; }
 
-    /** aubio's own reading, uncorrected, and its confidence (for measurement). */
-    float getRawBpm() const noexcept;
-    float getConfidence() const noexcept;
+    /** The input sample, counted from the first one processed, on which the
+        latest beat of the music fell; meaningful while getBeatPeriod() is not 0. */
+    double getLastBeat() const noexcept         { return lastBeat; }
 
-    /** How much the loudest recent hop stands out from the typical one. */
-    float getCrest() const noexcept             { return crest; }
+    /** The samples between the music's beats; 0 while there is no estimate or
+        too few of its beats have been heard to say where they fall. */
+    double getBeatPeriod() const noexcept       { return estimate > 0.0f && phaseKnown ? beatPeriodSamples : 0.0; }
+
+    /** Samples taken so far. */
+    juce::int64 getSamplesProcessed() const noexcept    { return samplesProcessed; }
+
+    /** How periodic the music is at the estimate's period, 0..1. */
+    float getClarity() const noexcept           { return clarity; }
 
     static int hopSizeFor (double sampleRate) noexcept;
 
     /** LISTEN's rule: an estimate becomes the tempo only strictly between 50 and 240 BPM. */
     static bool isAdoptableEstimate (float bpm) noexcept    { return 50.0f < bpm && bpm < 240.0f; }
 
-    static constexpr float minimumLevelDb = -50.0f;
-    static constexpr float minimumConfidence = 0.15f;
-    static constexpr float minimumCrest = 4.0f;
+    /** Periodicity at the beat below which nothing is published. */
+    static constexpr float minimumClarity = 0.2f;
 
 private:
+    struct Candidate
+    {
+        double period = 0.0;    // in hops
+        float score = 0.0f;
+    };
+
     void analyseHop() noexcept;
-    void measureCrest (float hopEnergy) noexcept;
+    void updateAutocorrelation() noexcept;
+    void decide() noexcept;
+    void findPeaks() noexcept;
+    float periodicity (const std::vector<float>& lags, double period) const noexcept;
+    double refinePeak (const std::vector<float>& lags, double period) const noexcept;
+    double precisePeriod (int lag) const noexcept;
+    struct SubBeats
+    {
+        float half = 0.0f;      // the strength half-way between beats, relative to the beat's
+        float thirds = 0.0f;    // the weaker of the strengths a third and two thirds of the way
+    };
+
+    SubBeats subBeats (double period) const noexcept;
+    float scoreOf (double period) const noexcept;
+    void lockOnto (const Candidate& best) noexcept;
+    void trackPhase() noexcept;
+
+    double bpmOf (double period) const noexcept     { return 60.0 / (period * hopSeconds); }
+    double periodOf (double bpm) const noexcept     { return 60.0 / (bpm * hopSeconds); }
+    float strengthAt (double hopsAgo) const noexcept;
 
     double sampleRate;
     int hopSize;
-    _aubio_tempo_t* tracker = nullptr;
+    double hopSeconds;
+    OnsetStrength onsets;
+
     juce::HeapBlock<float> hop;
     int filled = 0;
+    juce::int64 samplesProcessed = 0;
+    juce::int64 hopsProcessed = 0;
 
-    float loudness = 0.0f;   // a slow mean square of the input
+    // The last hops' onset strengths, raw and with their running mean taken off.
+    static constexpr int historySize = 2048;
+    std::array<float, historySize> strengths {}, detrended {};
+    float meanStrength = 0.0f, meanCoefficient = 0.0f;
+
+    int maxLag = 0;
+    float decay = 1.0f;
+    std::vector<float> allLags;     // the autocorrelation, lag 0 first
+
+    int hopsPerDecision = 8;
+    std::vector<Candidate> candidates;
+
+    double lockedPeriod = 0.0;      // in hops; 0 while nothing is locked
+    int hopsChallenged = 0;         // how long another level has been better
+    double challenger = 0.0;
+    int hopsSteady = 0;             // how long the best candidate has stayed where it is
+
     float estimate = 0.0f;
-
-    // The energy of the last hops, about as long as aubio takes between estimates.
-    std::array<float, 128> recentEnergy {};
-    size_t nextEnergy = 0;
-    float crest = 0.0f;
+    float clarity = 0.0f;
+    double beatPeriodSamples = 0.0;
+    double lastBeat = 0.0;
+    bool phaseKnown = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TempoDetector)
 };

@@ -146,6 +146,11 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
                                                    TRANS ("Estimate BPM from input audio. It takes a few seconds to detect on a new tempo."));
     listenButton->addListener (this);
 
+    // SYNC sits on the frame of the tempo group, beside the LISTEN it refines.
+    syncButton = makeButton<juce::ToggleButton> (*bpmGroup, "sync button", TRANS ("SYNC"),
+                                                 TRANS ("While LISTEN hears a beat, place the clicks on the beats of the music."));
+    syncButton->addListener (this);
+
     tempoMarkingCombo = makeCombo (*this, J::centredLeft, {});
     tempoMarkingCombo->addListener (this);
 
@@ -300,6 +305,7 @@ void MetronomeComponent::buttonClicked (juce::Button* button)
         processor->setParameter (MetronomeProcessor::listenParameter, switchValue);
         refresher->setRunsWithoutDisplay (button->getToggleState());
     }
+    else if (button == syncButton.get())    processor->setSyncOn (button->getToggleState());
     else if (button == muteButton.get())    processor->setParameter (MetronomeProcessor::muteParameter, switchValue);
     else if (button == aboutButton.get())   aboutPanel->setVisible (true);
     else if (button == addPresetButton.get())       addPreset();
@@ -470,6 +476,7 @@ void MetronomeComponent::resized()
     subdivisionCombo->setBounds (200, 310, 200, 40);
     subdivisionLabel->setBounds (32, 318, 142, 24);
     listenButton->setBounds (152, 120, 120, 40);
+    syncButton->setBounds (bpmGroup->getWidth() - 104, 0, 88, 22);
     tempoMarkingCombo->setBounds (24, 120, 112, 40);
     muteButton->setBounds (24, 448, 104, 40);
     aboutButton->setBounds (getWidth() - 104, 8, 86, 24);

@@ -104,6 +104,7 @@ private:
     std::unique_ptr<juce::ComboBox> subdivisionCombo;
     std::unique_ptr<juce::Label> subdivisionLabel;
     std::unique_ptr<juce::ToggleButton> listenButton;
+    std::unique_ptr<juce::ToggleButton> syncButton;
     std::unique_ptr<juce::ComboBox> tempoMarkingCombo;
     std::unique_ptr<juce::ToggleButton> muteButton;
     std::unique_ptr<juce::TextButton> aboutButton;

@@ -218,3 +218,27 @@ TEST (PanelBehaviour, TapsWithADrivenClock)
     EXPECT_EQ (p.label (bpmLabel).getText(), "150");
     EXPECT_EQ (p.slider (bpmStepper).getValue(), 150.0);
 }
+
+TEST (PanelBehaviour, SyncSitsOnTheTempoGroupOffAtStart)
+{
+    Panel p;
+    auto& group = *p.panel.getChildComponent (1);
+    ASSERT_EQ (group.getNumChildComponents(), 1);
+    auto& sync = dynamic_cast<juce::ToggleButton&> (*group.getChildComponent (0));
+
+    EXPECT_EQ (sync.getButtonText(), "SYNC");
+    EXPECT_FALSE (sync.getToggleState());
+    EXPECT_FALSE (p.engine.isSyncOn());
+
+    // Inside the group's frame, clear of LISTEN, TAP and the stepper below it.
+    const auto bounds = sync.getBoundsInParent() + group.getPosition();
+    EXPECT_TRUE (group.getBounds().contains (bounds));
+    for (const auto child : { listenButton, tapButton, bpmStepper, aboutButton })
+        EXPECT_FALSE (bounds.intersects (p.panel.getChildComponent (child)->getBounds())) << child;
+
+    sync.setToggleState (true, juce::sendNotificationSync);
+    EXPECT_TRUE (p.engine.isSyncOn());
+    EXPECT_FALSE (p.engine.getParameter (MetronomeProcessor::listenParameter) > 0.0f);
+    sync.setToggleState (false, juce::sendNotificationSync);
+    EXPECT_FALSE (p.engine.isSyncOn());
+}

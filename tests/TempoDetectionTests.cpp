@@ -1,3 +1,4 @@
+#include "DrumMachine.h"
 #include "EngineTestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -25,15 +26,6 @@ namespace
             }
         }
 
-        return signal;
-    }
-
-    std::vector<float> whiteNoise (double rate, double seconds, float level)
-    {
-        juce::Random random (9);
-        std::vector<float> signal ((size_t) (rate * seconds));
-        for (auto& s : signal)
-            s = level * (random.nextFloat() * 2.0f - 1.0f);
         return signal;
     }
 
@@ -92,7 +84,6 @@ TEST (TempoDetection, EstimateIsTheSameAtEveryBlockSize)
 
 TEST (TempoDetection, SteadyTempiAreReadWithinOnePercent)
 {
-    // aubio's own period reads about half a hop short; the engine's estimate does not.
     for (const double rate : { 44100.0, 48000.0 })
     {
         for (const double bpm : { 90.0, 120.0, 150.0 })
@@ -100,14 +91,12 @@ TEST (TempoDetection, SteadyTempiAreReadWithinOnePercent)
             auto engine = listeningEngine (rate, 512);
             const auto estimates = listen (*engine, beats (rate, bpm, 15), [] { return 512; });
             EXPECT_NEAR (estimates.back(), bpm, bpm * 0.01) << rate << " Hz, " << bpm << " BPM";
-            EXPECT_GT (engine->getTempoTracker()->getRawBpm(), bpm) << "aubio no longer reads fast: revisit the correction";
         }
     }
 }
 
 TEST (TempoDetection, AClearBeatLocksWithinTwoSeconds)
 {
-    // aubio's own confidence takes about 4.5 s; a plainly rhythmic input need not wait for it.
     auto engine = listeningEngine (48000, 480);
     const auto estimates = listen (*engine, beats (48000, 120, 4), [] { return 480; });
 
@@ -115,26 +104,51 @@ TEST (TempoDetection, AClearBeatLocksWithinTwoSeconds)
     ASSERT_NE (locked, estimates.end());
     EXPECT_LE ((double) (locked - estimates.begin() + 1) * 480.0 / 48000.0, 2.0);
     EXPECT_TRUE (std::all_of (locked, estimates.end(), [] (int bpm) { return std::abs (bpm - 120) <= 1; }));
-    EXPECT_LT (engine->getTempoTracker()->getConfidence(), TempoDetector::minimumConfidence);
 }
 
-TEST (TempoDetection, SilenceAndNoiseCarryNoTempo)
+TEST (TempoDetection, SilenceHumAndNoiseCarryNoTempoAtAnyLevel)
 {
-    const auto silence = std::vector<float> (48000 * 20, 0.0f);
-    const auto noise = whiteNoise (48000, 20, 0.3f);
-    const auto quietBeats = beats (48000, 120, 15, 0.001f);   // -60 dBFS: below hearing in a room
+    using namespace DrumMachine;
+    const std::vector<std::pair<const char*, std::vector<float>>> inputs {
+        { "silence", std::vector<float> (48000 * 20, 0.0f) },
+        { "white noise at -10 dBFS", whiteNoise (48000, 20, -10.0f) },
+        { "white noise at -70 dBFS", whiteNoise (48000, 20, -70.0f) },
+        { "pink noise at -20 dBFS", pinkNoise (48000, 20, -20.0f) },
+        { "pink noise at -60 dBFS", pinkNoise (48000, 20, -60.0f) },
+        { "50 Hz hum", hum (48000, 20, 50.0, -12.0f) },
+        { "60 Hz hum under white noise", mix (hum (48000, 20, 60.0, -30.0f), whiteNoise (48000, 20, -50.0f)) },
+    };
 
-    for (const auto* input : { &silence, &noise, &quietBeats })
+    for (const auto& [name, input] : inputs)
     {
         auto engine = listeningEngine (48000, 512);
-        const auto estimates = listen (*engine, *input, [] { return 512; });
-        EXPECT_TRUE (std::all_of (estimates.begin(), estimates.end(), [] (int bpm) { return bpm == 0; }));
-
-        if (input == &noise)
-        {
-            EXPECT_LT (engine->getTempoTracker()->getCrest(), TempoDetector::minimumCrest / 2);
-        }
+        const auto estimates = listen (*engine, input, [] { return 512; });
+        EXPECT_TRUE (std::all_of (estimates.begin(), estimates.end(), [] (int bpm) { return bpm == 0; })) << name;
     }
+}
+
+TEST (TempoDetection, QuietMusicLocksAsLoudMusicDoes)
+{
+    // The gate is the beat's clarity: a quiet microphone hears the same tempo.
+    for (const auto peakDb : { -6.0f, -40.0f, -50.0f, -60.0f })
+    {
+        auto engine = listeningEngine (44100, 512);
+        const auto estimates = listen (*engine, DrumMachine::play (DrumMachine::rock, 44100, 132, 8, peakDb), [] { return 512; });
+        const auto locked = std::find_if (estimates.begin(), estimates.end(), [] (int bpm) { return bpm == 132; });
+
+        ASSERT_NE (locked, estimates.end()) << peakDb << " dBFS";
+        EXPECT_LE ((double) (locked - estimates.begin()) * 512.0 / 44100.0, 2.5) << peakDb << " dBFS";
+        EXPECT_EQ (estimates.back(), 132) << peakDb << " dBFS";
+    }
+}
+
+TEST (TempoDetection, MusicUnderNoiseIsStillHeard)
+{
+    using namespace DrumMachine;
+    const auto music = play (rock, 48000, 96, 15, -6.0f);
+
+    for (const auto& noise : { whiteNoise (48000, 15, -26.0f), pinkNoise (48000, 15, -22.0f) })
+        EXPECT_EQ (finalEstimate (48000, 512, mix (music, noise)), 96);
 }
 
 TEST (TempoDetection, ListenOffStopsFeedingAndKeepsTheLastEstimate)
@@ -145,7 +159,7 @@ TEST (TempoDetection, ListenOffStopsFeedingAndKeepsTheLastEstimate)
     ASSERT_NEAR (estimate, 120, 1);
 
     engine->setParameter (MetronomeProcessor::listenParameter, 0.0f);
-    listen (*engine, whiteNoise (44100, 10, 0.3f), [] { return 512; });
+    listen (*engine, DrumMachine::whiteNoise (44100, 10, -10.0f), [] { return 512; });
     EXPECT_EQ (engine->getDetectedBpm(), estimate);
 
     engine->setParameter (MetronomeProcessor::listenParameter, 1.0f);
@@ -176,9 +190,10 @@ TEST (TempoDetection, ClicksKeepPlayingWhileListening)
     EXPECT_GT (buffer.getMagnitude (0, 0, 480), 0.0f);
 }
 
-TEST (TempoDetection, HopIsAboutElevenAndAHalfMilliseconds)
+TEST (TempoDetection, HopIsAboutFiveMillisecondsAtEveryRate)
 {
-    EXPECT_EQ (TempoDetector::hopSizeFor (44100), 512);
-    EXPECT_EQ (TempoDetector::hopSizeFor (48000), 557);
-    EXPECT_EQ (TempoDetector::hopSizeFor (96000), 1115);
+    EXPECT_EQ (TempoDetector::hopSizeFor (44100), 256);
+    EXPECT_EQ (TempoDetector::hopSizeFor (48000), 279);
+    EXPECT_EQ (TempoDetector::hopSizeFor (96000), 557);
+    EXPECT_EQ (TempoDetector::hopSizeFor (8000), 46);
 }

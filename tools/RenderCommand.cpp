@@ -1,5 +1,6 @@
 #include "RenderCommand.h"
 #include "CommandLineOptions.h"
+#include "WavFileOutput.h"
 #include "engine/MeterTables.h"
 #include "engine/MetronomeProcessor.h"
 
@@ -154,28 +155,6 @@ namespace
         engine.setRandomSeed (settings.seed);
         engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     }
-
-    std::unique_ptr<juce::AudioFormatWriter> createWriter (const RenderSettings& settings)
-    {
-        // deleteFile would remove an empty folder and put the track in its place.
-        if (settings.output.isDirectory())
-            return nullptr;
-
-        if (settings.output.exists() && ! settings.output.deleteFile())
-            return nullptr;
-
-        auto stream = std::make_unique<juce::FileOutputStream> (settings.output);
-
-        if (stream->failedToOpen())
-            return nullptr;
-
-        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (stream.get(), settings.sampleRate,
-                                                                                               2, 32, {}, 0));
-        if (writer != nullptr)
-            stream.release();   // the writer owns it now
-
-        return writer;
-    }
 }
 
 int RenderCommand::run (const juce::StringArray& arguments)
@@ -194,7 +173,7 @@ int RenderCommand::run (const juce::StringArray& arguments)
         return 2;
     }
 
-    auto writer = createWriter (settings);
+    auto writer = WavFileOutput::create (settings.output, settings.sampleRate);
 
     if (writer == nullptr)
     {
