@@ -5,8 +5,9 @@
 
 // Cost of one processBlock at 48 kHz while the metronome runs with accent on.
 // Arguments: block size, sound pack, a flag for 400 BPM in sixteenths (otherwise
-// 120 BPM in quarters) and a flag for LISTEN, whose input is then the previous
-// block's clicks: a steady beat for the tracker to follow. The label gives the
+// 120 BPM in quarters) and LISTEN: 0 off, 1 on, 2 on with SYNC. Its input is
+// then the previous block's clicks: a steady beat for the tracker to follow and,
+// with SYNC, for the ticks to be re-spaced onto. The label gives the
 // block's real-time duration, the budget that one call must stay well within.
 
 static void processBlock (benchmark::State& state)
@@ -15,6 +16,7 @@ static void processBlock (benchmark::State& state)
     const auto sound = (float) state.range (1);
     const bool fast = state.range (2) != 0;
     const bool listen = state.range (3) != 0;
+    const bool sync = state.range (3) == 2;
 
     // No preset file: a benchmark must not touch the musician's presets.
     MetronomeProcessor engine { juce::File() };
@@ -25,6 +27,7 @@ static void processBlock (benchmark::State& state)
     engine.setParameter (MetronomeProcessor::subdivisionParameter, fast ? 4.0f : 1.0f);
     engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     engine.setParameter (MetronomeProcessor::listenParameter, listen ? 1.0f : 0.0f);
+    engine.setSyncOn (sync);
 
     juce::AudioBuffer<float> buffer (2, blockSize);
     juce::MidiBuffer midi;
@@ -36,13 +39,13 @@ static void processBlock (benchmark::State& state)
     }
 
     const auto budgetMs = blockSize / 48.0;
-    state.SetLabel ((juce::String (fast ? "400 BPM 1/16" : "120 BPM 1/4") + (listen ? " + LISTEN" : "") + ", budget "
+    state.SetLabel ((juce::String (fast ? "400 BPM 1/16" : "120 BPM 1/4") + (sync ? " + LISTEN + SYNC" : listen ? " + LISTEN" : "") + ", budget "
                      + juce::String (budgetMs, 2) + " ms").toStdString());
 }
 
 BENCHMARK (processBlock)
     ->ArgNames ({ "block", "sound", "fast", "listen" })
-    ->ArgsProduct ({ { 64, 512, 4096 }, { 0, 1, 2 }, { 0, 1 }, { 0, 1 } });
+    ->ArgsProduct ({ { 64, 512, 4096 }, { 0, 1, 2 }, { 0, 1 }, { 0, 1, 2 } });
 
 // The Classic clicks-only cases above (no LISTEN) with every practice feature
 // on: a pattern with soft and silent beats, soft subdivisions, the speed trainer

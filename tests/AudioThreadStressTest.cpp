@@ -7,7 +7,7 @@
 
 // The message thread changes tempo, bar, subdivision, sound pack and every
 // practice setting hundreds of times, sets and clears own click sounds, and
-// starts and stops, while another thread runs the audio callback the way the player does:
+// starts and stops, switches SYNC and changes the device's latency, while another thread runs the audio callback the way the player does:
 // under the processor's callback lock. Built with ThreadSanitizer, any data race
 // between the two fails the run.
 
@@ -23,6 +23,9 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
 
     engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     engine.setParameter (MetronomeProcessor::accentParameter, 1.0f);
+
+    // The callback hears its own last block: LISTEN follows the clicks and SYNC re-spaces them.
+    engine.setParameter (MetronomeProcessor::listenParameter, 1.0f);
 
     const juce::TemporaryFile ownSound (".wav");
     ASSERT_TRUE (writeToneFile (ownSound.getFile(), 44100, 1200, 0.05));
@@ -57,7 +60,12 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
 
     for (int i = 0; i < 600; ++i)
     {
-        engine.setParameter (MetronomeProcessor::bpmParameter, 20.0f + random.nextFloat() * 380.0f);
+        // Now a tempo of its own, now the one LISTEN hears, as the panel adopts it.
+        const auto detected = (float) engine.getDetectedBpm();
+        engine.setParameter (MetronomeProcessor::bpmParameter, TempoDetector::isAdoptableEstimate (detected) && random.nextBool()
+                                                                   ? detected : 20.0f + random.nextFloat() * 380.0f);
+        engine.setSyncOn (random.nextInt (4) != 0);
+        engine.setDeviceLatency (random.nextInt (2048), random.nextInt (2048));
         engine.setParameter (MetronomeProcessor::subdivisionParameter, (float) random.nextInt (5));
         engine.setParameter (MetronomeProcessor::beatValueParameter, (float) random.nextInt (3));
         engine.setParameter (MetronomeProcessor::beatsPerBarParameter, (float) (2 + random.nextInt (7)));

@@ -54,6 +54,8 @@ TEST (RealtimeSafety, ProcessBlockNeverAllocates)
     engine.setParameter (MetronomeProcessor::accentParameter, 1.0f);
     engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     engine.setParameter (MetronomeProcessor::listenParameter, 1.0f);
+    engine.setSyncOn (true);
+    engine.setDeviceLatency (256, 512);
 
     const juce::TemporaryFile ownSound (".wav");
     ASSERT_TRUE (writeToneFile (ownSound.getFile(), 96000, 800, 0.1, 2));
@@ -62,12 +64,15 @@ TEST (RealtimeSafety, ProcessBlockNeverAllocates)
     juce::MidiBuffer midi;
     juce::Random random (3);
     int totalAllocations = 0;
+    juce::int64 inputSample = 0;
+    bool heardTheBeat = false;
 
     for (int round = 0; round < 2000; ++round)
     {
         if (round % 50 == 0)
         {
-            engine.setParameter (MetronomeProcessor::bpmParameter, 20.0f + random.nextFloat() * 380.0f);
+            // Half the time at the input's tempo, so that SYNC re-spaces the ticks onto its beats.
+            engine.setParameter (MetronomeProcessor::bpmParameter, random.nextBool() ? 120.0f : 20.0f + random.nextFloat() * 380.0f);
             engine.setParameter (MetronomeProcessor::subdivisionParameter, (float) random.nextInt (5));
             engine.setParameter (MetronomeProcessor::soundParameter, (float) random.nextInt (3));
             engine.setParameter (MetronomeProcessor::beatsPerBarParameter, (float) (1 + random.nextInt (16)));
@@ -83,8 +88,13 @@ TEST (RealtimeSafety, ProcessBlockNeverAllocates)
 
         // Blocks of any length, also longer than the size the engine was prepared for.
         buffer.setSize (2, 1 + random.nextInt (4096), false, false, true);
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            buffer.setSample (0, i, random.nextFloat() - 0.5f);   // input for LISTEN
+
+        // LISTEN's input: a burst of noise every half second, a beat at 120 BPM.
+        for (int i = 0; i < buffer.getNumSamples(); ++i, ++inputSample)
+        {
+            const auto sinceBeat = (float) (inputSample % 22050);
+            buffer.setSample (0, i, (random.nextFloat() - 0.5f) * std::exp (-sinceBeat / 1000.0f));
+        }
 
         watching = true;
         engine.processBlock (buffer, midi);
@@ -92,9 +102,11 @@ TEST (RealtimeSafety, ProcessBlockNeverAllocates)
 
         totalAllocations += allocations;
         allocations = 0;
+        heardTheBeat = heardTheBeat || std::abs (engine.getDetectedBpm() - 120) <= 1;
     }
 
     EXPECT_EQ (totalAllocations, 0);
+    EXPECT_TRUE (heardTheBeat);
 }
 
 TEST (RealtimeSafety, TheCounterSeesAllocations)
