@@ -13,6 +13,9 @@ namespace
     // hi-hat over a loud mix still counts.
     constexpr float compression = 10.0f;
 
+    // A band counts at most 20 dB above the input's loudness.
+    constexpr float loudestBand = 100.0f;
+
     // A steady tone wobbles by a few per cent from hop to hop where the window
     // holds only a cycle or two of it (mains hum); rises that small are no onsets.
     constexpr float steadyWobble = 0.05f;
@@ -101,16 +104,27 @@ void OnsetStrength::process (const float* hop) noexcept
     }
 
     meanEnergy /= (float) bandEnergy.size();
-    loudness += (meanEnergy - loudness) * (meanEnergy > loudness ? attack : release);
-
-    const auto reference = juce::jmax (loudness, 1.0e-20f);
     strength = 0.0f;
+
+    // The first sound sets the scale and is no onset: the input was not silent
+    // before it, only unheard.
+    const bool firstSound = loudness <= 0.0f;
+    loudness = firstSound ? meanEnergy : loudness + (meanEnergy - loudness) * (meanEnergy > loudness ? attack : release);
+
+    if (loudness <= 0.0f)
+        return;
 
     const auto numBands = bandEnergy.size();
     std::copy (compressed.begin(), compressed.end(), pastCompressed.begin() + (std::ptrdiff_t) (newestPast * numBands));
 
+    // Sound after a long silence is measured against a loudness that has died
+    // away; its rise is bounded, or that one onset would outweigh all others.
     for (size_t band = 0; band < numBands; ++band)
-        compressed[band] = std::log1p (compression * std::sqrt (bandEnergy[band] / reference));
+        compressed[band] = std::log1p (compression * std::sqrt (juce::jmin (loudestBand, bandEnergy[band] / loudness)));
+
+    if (firstSound)
+        for (int ago = 0; ago < pastHops; ++ago)
+            std::copy (compressed.begin(), compressed.end(), pastCompressed.begin() + (std::ptrdiff_t) ((size_t) ago * numBands));
 
     // The rise against the loudest of the neighbouring bands two to four hops
     // earlier: an onset spread over two hops counts whole, a vibrato's glide

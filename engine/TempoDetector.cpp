@@ -7,7 +7,8 @@ namespace
 {
     constexpr double slowestCandidateBpm = 45.0;
     constexpr double fastestCandidateBpm = 250.0;
-    constexpr double memorySeconds = 3.0;         // the autocorrelation's weight halves in about 2 s
+    constexpr double memorySeconds = 2.5;         // the autocorrelation's weight halves in about 1.7 s
+    constexpr double levelMemorySeconds = 1.5;    // and each metrical level's score in about 1 s
     constexpr double meanSeconds = 1.0;
     constexpr double foldSeconds = 6.0;
     constexpr double phaseSeconds = 4.0;
@@ -35,8 +36,10 @@ TempoDetector::TempoDetector (double rate)
     maxLag = juce::jmin (historySize - 1, (int) std::ceil (4.0 * periodOf (slowestCandidateBpm)) + 2);
     allLags.assign ((size_t) maxLag + 1, 0.0f);
     decay = (float) std::exp (-hopSeconds / memorySeconds);
+    levelScores.assign ((size_t) maxLag + 1, 0.0f);
     meanCoefficient = (float) (1.0 - std::exp (-hopSeconds / meanSeconds));
     hopsPerDecision = juce::jmax (1, (int) std::lround (0.05 / hopSeconds));
+    levelDecay = (float) std::exp (-hopsPerDecision * hopSeconds / levelMemorySeconds);
     candidates.reserve (64);
 }
 
@@ -175,23 +178,49 @@ TempoDetector::SubBeats TempoDetector::subBeats (double period) const noexcept
     return { around (foldBins / 2), juce::jmin (around (foldBins / 3), around (2 * foldBins / 3)) };
 }
 
+float TempoDetector::periodicityAround (double period) const noexcept
+{
+    // Beyond the longest lag kept, half the period stands in: music periodic at
+    // it is periodic at its double too.
+    const auto lag = period <= maxLag - 2 ? period : period / 2.0;
+    return juce::jmax (0.0f, periodicity (allLags, lag));
+}
+
 float TempoDetector::scoreOf (double period) const noexcept
 {
-    const auto own = periodicity (allLags, period);
+    const auto own = periodicityAround (period);
 
     if (own <= 0.0f)
         return 0.0f;
 
-    // Where the points half-way or a third of the way between two candidate
-    // beats are nearly as strong as the beats, the candidate is a group of
-    // faster beats: a bar, a half bar, a dotted beat.
-    const auto sub = subBeats (period);
-    const auto grouping = juce::jlimit (0.0f, 1.0f, (juce::jmax (sub.half, sub.thirds) - 0.4f) / 0.3f);
+    // The beat's bars repeat: two, three or four beats on, the music is much as
+    // it was. Periods at 4:3 or 5:4 of the beat, which syncopated patterns make
+    // strongly periodic too, have no bars that repeat. Only the multiples heard
+    // over most of the input so far count; before any has, the candidate's own
+    // periodicity stands in.
+    const auto heard = 0.5 * (double) hopsProcessed;
+    auto bars = 2.0 * period <= heard ? 0.0f : own;
 
-    const auto octavesFromCentre = std::log2 (bpmOf (period) / 110.0);
+    for (const auto multiple : { 2.0, 3.0, 4.0 })
+        if (multiple * period <= heard)
+            bars = juce::jmax (bars, periodicityAround (multiple * period));
+
+    // A candidate is a group of faster beats (a half bar, a dotted beat) where
+    // the points half-way or a third of the way between its beats are strong
+    // and the music is periodic at that faster level too. Eighth notes between
+    // the beats, softer than the beats or less regular, are not enough.
+    const auto sub = subBeats (period);
+    const auto fastest = periodOf (fastestCandidateBpm);
+    const auto byHalves = period / 2.0 >= fastest ? sub.half * periodicityAround (period / 2.0) : 0.0f;
+    const auto byThirds = period / 3.0 >= fastest ? sub.thirds * periodicityAround (period / 3.0) : 0.0f;
+    const auto grouping = juce::jlimit (0.0f, 1.0f, (juce::jmax (byHalves, byThirds) - 0.4f) / 0.2f);
+
+    // Musicians' tempi, broadly: centred on 110 BPM, a factor of two either way
+    // costs a quarter of the score. Set on a corpus of rendered and sampled music.
+    const auto octavesFromCentre = std::log2 (bpmOf (period) / 110.0) / 1.3;
     const auto prior = (float) std::exp (-0.5 * octavesFromCentre * octavesFromCentre);
 
-    return own * (1.0f - 0.9f * grouping) * prior;
+    return std::sqrt (own) * bars * bars * (1.0f - 0.9f * grouping) * prior;
 }
 
 void TempoDetector::findPeaks() noexcept
@@ -224,14 +253,14 @@ void TempoDetector::findPeaks() noexcept
     }
 
     // Weak periodicities are not the beat: a level whose beats pair up less
-    // than half as well as the music's strongest level is dropped.
+    // than a third as well as the music's strongest level is dropped.
     auto strongest = 0.0f;
 
     for (const auto& c : candidates)
         strongest = juce::jmax (strongest, c.score);
 
     candidates.erase (std::remove_if (candidates.begin(), candidates.end(),
-                                      [strongest] (const Candidate& c) { return c.score < 0.5f * strongest; }),
+                                      [strongest] (const Candidate& c) { return c.score < 0.3f * strongest; }),
                       candidates.end());
 
     for (auto& c : candidates)
@@ -260,9 +289,32 @@ double TempoDetector::precisePeriod (int lag) const noexcept
     return weights > 0.0 ? sum / weights : base;
 }
 
+void TempoDetector::rememberLevels() noexcept
+{
+    // The score of a single moment wavers with the passage played; the beat is
+    // chosen on each level's score over the last seconds.
+    for (auto& score : levelScores)
+        score *= levelDecay;
+
+    for (const auto& c : candidates)
+        levelScores[(size_t) juce::jlimit (0, maxLag, (int) std::lround (c.period))] += (1.0f - levelDecay) * c.score;
+
+    for (auto& c : candidates)
+    {
+        const auto reach = juce::jmax (1.0, 0.02 * c.period);
+        auto remembered = 0.0f;
+
+        for (auto lag = juce::jmax (0, (int) std::floor (c.period - reach)); lag <= juce::jmin (maxLag, (int) std::ceil (c.period + reach)); ++lag)
+            remembered = juce::jmax (remembered, levelScores[(size_t) lag]);
+
+        c.score = remembered;
+    }
+}
+
 void TempoDetector::decide() noexcept
 {
     findPeaks();
+    rememberLevels();
 
     if (candidates.empty())
     {
@@ -307,10 +359,15 @@ void TempoDetector::lockOnto (const Candidate& best) noexcept
         challenger = best.period;
 
         if (bestClarity >= minimumClarity && hopsSteady * hopSeconds >= 0.4)
+        {
             lockedPeriod = best.period;
+            hopsLocked = 0;
+        }
 
         return;
     }
+
+    hopsLocked += hopsPerDecision;
 
     if (near (best.period, lockedPeriod, 0.04))
     {
@@ -331,13 +388,20 @@ void TempoDetector::lockOnto (const Candidate& best) noexcept
     const auto ratio = best.period / lockedPeriod;
     const bool otherLevel = near (ratio, 2.0, 0.04) || near (ratio, 0.5, 0.04) || near (ratio, 1.5, 0.04)
                          || near (ratio, 2.0 / 3.0, 0.04) || near (ratio, 3.0, 0.04) || near (ratio, 1.0 / 3.0, 0.04);
-    const auto margin = otherLevel ? 1.3f : 1.1f;
-    const auto patience = otherLevel ? 2.5 : 1.0;
+
+    // A lock taken on the first seconds' evidence is easily revised; once the
+    // bars and the beats between have been heard for a while, it holds.
+    const bool settled = hopsLocked * hopSeconds >= 5.0;
+    const auto margin = otherLevel && settled ? 1.3f : 1.1f;
+    const auto patience = otherLevel && settled ? 2.5 : 0.5;
 
     if (lockedScore <= 0.0f || (best.score > margin * lockedScore && hopsChallenged * hopSeconds >= patience))
     {
         if (bestClarity >= minimumClarity)
+        {
             lockedPeriod = best.period;
+            hopsLocked = 0;
+        }
         else if (lockedScore <= 0.0f)
             lockedPeriod = 0.0;
 

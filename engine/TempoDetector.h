@@ -83,7 +83,9 @@ private:
     void updateAutocorrelation() noexcept;
     void decide() noexcept;
     void findPeaks() noexcept;
+    void rememberLevels() noexcept;
     float periodicity (const std::vector<float>& lags, double period) const noexcept;
+    float periodicityAround (double period) const noexcept;
     double refinePeak (const std::vector<float>& lags, double period) const noexcept;
     double precisePeriod (int lag) const noexcept;
     struct SubBeats
@@ -122,8 +124,11 @@ private:
 
     int hopsPerDecision = 8;
     std::vector<Candidate> candidates;
+    std::vector<float> levelScores;   // each period's score, averaged over the last seconds
+    float levelDecay = 1.0f;
 
     double lockedPeriod = 0.0;      // in hops; 0 while nothing is locked
+    int hopsLocked = 0;             // how long the locked level has held
     int hopsChallenged = 0;         // how long another level has been better
     double challenger = 0.0;
     int hopsSteady = 0;             // how long the best candidate has stayed where it is

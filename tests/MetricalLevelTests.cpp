@@ -49,8 +49,22 @@ TEST (MetricalLevel, SlowBalladIsNotReadAtDoubleSpeed)
 TEST (MetricalLevel, CompoundTimeIsReadInItsDottedBeat)
 {
     // Six eighths to the bar, felt in two: neither the eighths nor the quarters are the beat.
-    for (const double bpm : { 50.0, 66.0, 80.0 })
+    for (const double bpm : { 56.0, 66.0, 80.0 })
         EXPECT_NEAR (finalEstimate (DrumMachine::play (DrumMachine::sixEight, 44100, bpm, 20), 44100), bpm, bpm * 0.01) << bpm;
+}
+
+TEST (MetricalLevel, SyncopatedGroovesKeepTheirQuarterBeat)
+{
+    // Kicks three sixteenths apart are periodic at 4:3 of the beat; sixteenth hats
+    // at four times it; a half-time snare at half of it. The beat is still the quarter.
+    using namespace DrumMachine;
+    const Pattern tresillo { "X..X..X...X.X...", "....X.......X...", "x.x.x.x.x.x.x.x.", 4 };
+    const Pattern funk { "X..x..X...X..x..", "....X..x.x..X...", "xxxxxxxxxxxxxxxx", 4 };
+    const Pattern halfTime { "X.....X...X.....", "........X.......", "x.x.x.x.x.x.x.x.", 4 };
+
+    for (const auto& [name, pattern, bpm] : { std::tuple { "tresillo", tresillo, 120.0 }, std::tuple { "funk", funk, 96.0 },
+                                              std::tuple { "funk", funk, 112.0 }, std::tuple { "half time", halfTime, 140.0 } })
+        EXPECT_NEAR (finalEstimate (play (pattern, 44100, bpm, 20), 44100), bpm, bpm * 0.01) << name << " at " << bpm;
 }
 
 TEST (MetricalLevel, ALockedBeatHoldsThroughAPassageOfEvenEighths)
