@@ -13,6 +13,7 @@ namespace
     constexpr double foldSeconds = 6.0;
     constexpr double phaseSeconds = 4.0;
     constexpr size_t foldBins = 24;
+    constexpr double onsetDelayInHops = 2.4;
 
     bool near (double a, double b, double tolerance) noexcept
     {
@@ -38,6 +39,7 @@ TempoDetector::TempoDetector (double rate)
     decay = (float) std::exp (-hopSeconds / memorySeconds);
     levelScores.assign ((size_t) maxLag + 1, 0.0f);
     meanCoefficient = (float) (1.0 - std::exp (-hopSeconds / meanSeconds));
+    activityCoefficient = (float) (1.0 - std::exp (-hopSeconds / memorySeconds));
     hopsPerDecision = juce::jmax (1, (int) std::lround (0.05 / hopSeconds));
     levelDecay = (float) std::exp (-hopsPerDecision * hopSeconds / levelMemorySeconds);
     candidates.reserve (64);
@@ -71,6 +73,7 @@ void TempoDetector::analyseHop() noexcept
 
     const auto strength = onsets.getStrength();
     meanStrength += (strength - meanStrength) * meanCoefficient;
+    activity += (strength - activity) * activityCoefficient;
 
     const auto index = (size_t) (hopsProcessed & (historySize - 1));
     strengths[index] = strength;
@@ -316,6 +319,11 @@ void TempoDetector::decide() noexcept
     findPeaks();
     rememberLevels();
 
+    // A steady tone leaves faint, regular ripples in the onset strength, as
+    // periodic as any beat; music has onsets two orders of magnitude stronger.
+    if (activity < minimumActivity)
+        candidates.clear();
+
     if (candidates.empty())
     {
         hopsSteady = 0;
@@ -448,9 +456,10 @@ void TempoDetector::trackPhase() noexcept
     const auto curvature = left - 2.0f * bestSum + right;
     const auto offset = curvature < 0.0f ? juce::jlimit (-0.5, 0.5, 0.5 * (double) (left - right) / (double) curvature) : 0.0;
 
-    // The strength of hop n is the rise from the hop before; the window of hop n
-    // ends at sample (n + 1) * hopSize and an onset shows most where the window has it in its middle.
+    // The window of the newest hop ends at newestHopEnd; a note's rise shows most
+    // strongly once the window holds it well inside, about two and a half hops after
+    // the note starts (measured on drum kits, piano and plucked strings).
     const auto newestHopEnd = (double) hopsProcessed * hopSize;
-    lastBeat = newestHopEnd - (bestPhase + offset) * hopSize - 1.15 * hopSize;
+    lastBeat = newestHopEnd - (bestPhase + offset) * hopSize - onsetDelayInHops * hopSize;
     phaseKnown = true;
 }

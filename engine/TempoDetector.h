@@ -27,8 +27,10 @@
 
     The gate is the beat's clarity, not the input's level: a candidate is
     published only when the music is plainly periodic at it and it has held
-    for a while. Silence, hum and noise at any level carry no periodicity, so
-    nothing is adopted from them; quiet music is heard as well as loud.
+    for a while, and while there are onsets at all. Silence, hum and noise at
+    any level carry no periodicity or no onsets, so nothing is adopted from
+    them; the onset strength is relative to the input's loudness, so quiet
+    music is heard as well as loud.
 
     The beat's phase is tracked too: getLastBeat() says at which input sample
     the latest beat fell, counted from the first sample processed.
@@ -117,6 +119,8 @@ private:
     static constexpr int historySize = 2048;
     std::array<float, historySize> strengths {}, detrended {};
     float meanStrength = 0.0f, meanCoefficient = 0.0f;
+    float activity = 0.0f, activityCoefficient = 0.0f;     // the mean strength over the last seconds
+    static constexpr float minimumActivity = 0.05f;
 
     int maxLag = 0;
     float decay = 1.0f;

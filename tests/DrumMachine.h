@@ -128,18 +128,28 @@ namespace DrumMachine
         return out;
     }
 
-    /** Mains hum: the frequency and its first harmonics, steady. */
+    /** Mains hum: the frequency and six harmonics, steady, as a transformer buzzes. */
     inline std::vector<float> hum (double rate, double seconds, double hz, float peakDb)
     {
+        constexpr double amplitudes[] { 1.0, 0.5, 0.35, 0.25, 0.15, 0.1, 0.07 };
         std::vector<float> out ((size_t) (rate * seconds));
-        const auto level = juce::Decibels::decibelsToGain (peakDb) / 1.75f;
+        auto peak = 0.0f;
 
         for (size_t i = 0; i < out.size(); ++i)
         {
             const auto t = (double) i / rate;
-            out[i] = level * (float) (std::sin (2.0 * pi * hz * t) + 0.5 * std::sin (4.0 * pi * hz * t + 0.3)
-                                      + 0.25 * std::sin (6.0 * pi * hz * t + 1.1));
+            double v = 0.0;
+
+            for (int harmonic = 1; harmonic <= 7; ++harmonic)
+                v += amplitudes[harmonic - 1] * std::sin (2.0 * pi * hz * harmonic * t + harmonic);
+
+            out[i] = (float) v;
+            peak = std::max (peak, std::abs (out[i]));
         }
+
+        const auto gain = juce::Decibels::decibelsToGain (peakDb) / peak;
+        for (auto& s : out)
+            s *= gain;
 
         return out;
     }

@@ -115,7 +115,7 @@ TEST (TempoDetection, SilenceHumAndNoiseCarryNoTempoAtAnyLevel)
         { "white noise at -70 dBFS", whiteNoise (48000, 20, -70.0f) },
         { "pink noise at -20 dBFS", pinkNoise (48000, 20, -20.0f) },
         { "pink noise at -60 dBFS", pinkNoise (48000, 20, -60.0f) },
-        { "50 Hz hum", hum (48000, 20, 50.0, -12.0f) },
+        { "50 Hz hum", hum (48000, 30, 50.0, -12.0f) },   // its faint ripples are as regular as a beat
         { "60 Hz hum under white noise", mix (hum (48000, 20, 60.0, -30.0f), whiteNoise (48000, 20, -50.0f)) },
     };
 
@@ -125,6 +125,7 @@ TEST (TempoDetection, SilenceHumAndNoiseCarryNoTempoAtAnyLevel)
         const auto estimates = listen (*engine, input, [] { return 512; });
         EXPECT_TRUE (std::all_of (estimates.begin(), estimates.end(), [] (int bpm) { return bpm == 0; })) << name;
     }
+
 }
 
 TEST (TempoDetection, QuietMusicLocksAsLoudMusicDoes)
