@@ -1,8 +1,22 @@
 #include "DeviceLatencyReporter.h"
 #include "engine/MetronomeProcessor.h"
 
-void DeviceLatencyReporter::audioDeviceAboutToStart (juce::AudioIODevice* device)
+DeviceLatencyReporter::DeviceLatencyReporter (juce::AudioDeviceManager& manager, MetronomeProcessor& engineToTell)
+    : deviceManager (manager), engine (engineToTell)
 {
-    if (device != nullptr)
+    deviceManager.addChangeListener (this);
+    changeListenerCallback (&deviceManager);
+}
+
+DeviceLatencyReporter::~DeviceLatencyReporter()
+{
+    deviceManager.removeChangeListener (this);
+}
+
+void DeviceLatencyReporter::changeListenerCallback (juce::ChangeBroadcaster*)
+{
+    if (auto* device = deviceManager.getCurrentAudioDevice())
         engine.setDeviceLatency (device->getInputLatencyInSamples(), device->getOutputLatencyInSamples());
+    else
+        engine.setDeviceLatency (0, 0);
 }

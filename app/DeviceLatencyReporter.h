@@ -5,21 +5,21 @@
 class MetronomeProcessor;
 
 /**
-    Tells the engine the latency of each audio device as it starts, so that
-    SYNC can send its clicks that much ahead of the beats it hears.
-    It renders nothing; it only rides along with the device's callbacks.
+    Tells the engine the latency of the audio device whenever the device
+    changes or restarts, so that SYNC can send its clicks that much ahead of
+    the beats it hears. It listens to the device manager on the message thread
+    and takes no part in the audio callback.
 */
-class DeviceLatencyReporter : public juce::AudioIODeviceCallback
+class DeviceLatencyReporter : private juce::ChangeListener
 {
 public:
-    explicit DeviceLatencyReporter (MetronomeProcessor& engineToTell) : engine (engineToTell) {}
-
-    void audioDeviceAboutToStart (juce::AudioIODevice*) override;
-    void audioDeviceStopped() override {}
-    void audioDeviceIOCallbackWithContext (const float* const*, int, float* const*, int, int,
-                                           const juce::AudioIODeviceCallbackContext&) override {}
+    DeviceLatencyReporter (juce::AudioDeviceManager&, MetronomeProcessor&);
+    ~DeviceLatencyReporter() override;
 
 private:
+    void changeListenerCallback (juce::ChangeBroadcaster*) override;
+
+    juce::AudioDeviceManager& deviceManager;
     MetronomeProcessor& engine;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DeviceLatencyReporter)

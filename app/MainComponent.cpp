@@ -46,8 +46,7 @@ MainComponent::MainComponent (const juce::File& presetFile)
     setWantsKeyboardFocus (true);
 
     player.setProcessor (engine.get());
-    latencyReporter = std::make_unique<DeviceLatencyReporter> (*engine);
-    deviceManager.addAudioCallback (latencyReporter.get());
+    latencyReporter = std::make_unique<DeviceLatencyReporter> (deviceManager, *engine);
     deviceManager.addAudioCallback (&player);
     deviceManager.addMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
 
@@ -59,7 +58,7 @@ MainComponent::~MainComponent()
     // The player dies before the device manager: its collector must not stay registered.
     deviceManager.removeMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
     deviceManager.removeAudioCallback (&player);
-    deviceManager.removeAudioCallback (latencyReporter.get());
+    latencyReporter.reset();
     player.setProcessor (nullptr);
 
     commands->listenToKeysOf (nullptr);
