@@ -346,8 +346,10 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
     const auto music = listening && syncOn ? musicBeatsInBlock (numSamples) : BeatAligner::MusicBeats {};
 
     // While the clicks follow the music's beats, the spacing is the aligner's, set at each tick.
-    if (! BeatAligner::follows (planner.currentSpacing (meter), planner.isCountingIn() ? 1.0f : meter.ticksPerBeat, music))
-        clock.setSamplesPerTick (planner.currentSpacing (meter));
+    const auto spacing = planner.currentSpacing (meter);
+
+    if (! BeatAligner::follows (spacing, planner.isCountingIn() ? 1.0f : meter.ticksPerBeat, music))
+        clock.setSamplesPerTick (spacing);
 
     // Each click sounds from its tick up to the next one, wherever the blocks begin and end.
     int segmentStart = 0;

@@ -27,8 +27,7 @@ int TempoDetector::hopSizeFor (double rate) noexcept
 }
 
 TempoDetector::TempoDetector (double rate)
-    : sampleRate (rate),
-      hopSize (hopSizeFor (rate)),
+    : hopSize (hopSizeFor (rate)),
       hopSeconds (hopSize / rate),
       onsets (rate, hopSize)
 {
@@ -99,9 +98,9 @@ void TempoDetector::updateAutocorrelation() noexcept
     }
 }
 
-float TempoDetector::periodicity (const std::vector<float>& lags, double period) const noexcept
+float TempoDetector::periodicity (double period) const noexcept
 {
-    if (lags[0] <= 0.0f)
+    if (allLags[0] <= 0.0f)
         return 0.0f;
 
     // Played music wanders a little: take the best lag within 1.5 % of the period.
@@ -111,12 +110,12 @@ float TempoDetector::periodicity (const std::vector<float>& lags, double period)
     auto best = -1.0f;
 
     for (int lag = first; lag <= last; ++lag)
-        best = juce::jmax (best, lags[(size_t) lag]);
+        best = juce::jmax (best, allLags[(size_t) lag]);
 
-    return best / lags[0];
+    return best / allLags[0];
 }
 
-double TempoDetector::refinePeak (const std::vector<float>& lags, double period) const noexcept
+double TempoDetector::refinePeak (double period) const noexcept
 {
     const auto spread = juce::jmax (1.0, 0.015 * period);
     const auto first = juce::jmax (1, (int) std::floor (period - spread));
@@ -124,10 +123,10 @@ double TempoDetector::refinePeak (const std::vector<float>& lags, double period)
     auto peak = first;
 
     for (int lag = first; lag <= last; ++lag)
-        if (lags[(size_t) lag] > lags[(size_t) peak])
+        if (allLags[(size_t) lag] > allLags[(size_t) peak])
             peak = lag;
 
-    const auto left = lags[(size_t) peak - 1], centre = lags[(size_t) peak], right = lags[(size_t) peak + 1];
+    const auto left = allLags[(size_t) peak - 1], centre = allLags[(size_t) peak], right = allLags[(size_t) peak + 1];
     const auto curvature = left - 2.0f * centre + right;
 
     if (curvature >= 0.0f)
@@ -186,7 +185,7 @@ float TempoDetector::periodicityAround (double period) const noexcept
     // Beyond the longest lag kept, half the period stands in: music periodic at
     // it is periodic at its double too.
     const auto lag = period <= maxLag - 2 ? period : period / 2.0;
-    return juce::jmax (0.0f, periodicity (allLags, lag));
+    return juce::jmax (0.0f, periodicity (lag));
 }
 
 float TempoDetector::scoreOf (double period) const noexcept
@@ -273,13 +272,13 @@ void TempoDetector::findPeaks() noexcept
 double TempoDetector::precisePeriod (int lag) const noexcept
 {
     // The peaks at whole multiples of the period measure it more finely.
-    const auto base = refinePeak (allLags, lag);
+    const auto base = refinePeak (lag);
     const auto height = allLags[(size_t) lag];
     auto sum = 0.0, weights = 0.0;
 
     for (int multiple = 1; multiple * base <= maxLag - 2; ++multiple)
     {
-        const auto peak = refinePeak (allLags, multiple * base);
+        const auto peak = refinePeak (multiple * base);
         const auto value = allLags[(size_t) juce::jlimit (0, maxLag, (int) std::lround (peak))];
 
         if (value < 0.5f * height)
@@ -316,18 +315,18 @@ void TempoDetector::rememberLevels() noexcept
 
 void TempoDetector::decide() noexcept
 {
-    findPeaks();
-    rememberLevels();
-
     // A steady tone leaves faint, regular ripples in the onset strength, as
     // periodic as any beat; music has onsets two orders of magnitude stronger.
-    if (activity < minimumActivity)
+    if (activity >= minimumActivity)
+        findPeaks();
+    else
         candidates.clear();
+
+    rememberLevels();
 
     if (candidates.empty())
     {
         hopsSteady = 0;
-        clarity = 0.0f;
         estimate = 0.0f;
         phaseKnown = false;
         return;
@@ -340,8 +339,7 @@ void TempoDetector::decide() noexcept
 
     if (lockedPeriod > 0.0)
     {
-        clarity = periodicity (allLags, lockedPeriod);
-        estimate = clarity >= 0.75f * minimumClarity ? (float) bpmOf (lockedPeriod) : 0.0f;
+        estimate = periodicity (lockedPeriod) >= 0.75f * minimumClarity ? (float) bpmOf (lockedPeriod) : 0.0f;
         beatPeriodSamples = lockedPeriod * hopSize;
 
         if (estimate > 0.0f)
@@ -349,7 +347,6 @@ void TempoDetector::decide() noexcept
     }
     else
     {
-        clarity = periodicity (allLags, best.period);
         estimate = 0.0f;
     }
 
@@ -359,7 +356,7 @@ void TempoDetector::decide() noexcept
 
 void TempoDetector::lockOnto (const Candidate& best) noexcept
 {
-    const auto bestClarity = periodicity (allLags, best.period);
+    const auto bestClarity = periodicity (best.period);
 
     if (lockedPeriod <= 0.0)
     {

@@ -63,9 +63,6 @@ public:
     /** Samples taken so far. */
     juce::int64 getSamplesProcessed() const noexcept    { return samplesProcessed; }
 
-    /** How periodic the music is at the estimate's period, 0..1. */
-    float getClarity() const noexcept           { return clarity; }
-
     static int hopSizeFor (double sampleRate) noexcept;
 
     /** LISTEN's rule: an estimate becomes the tempo only strictly between 50 and 240 BPM. */
@@ -86,9 +83,9 @@ private:
     void decide() noexcept;
     void findPeaks() noexcept;
     void rememberLevels() noexcept;
-    float periodicity (const std::vector<float>& lags, double period) const noexcept;
+    float periodicity (double period) const noexcept;
     float periodicityAround (double period) const noexcept;
-    double refinePeak (const std::vector<float>& lags, double period) const noexcept;
+    double refinePeak (double period) const noexcept;
     double precisePeriod (int lag) const noexcept;
     struct SubBeats
     {
@@ -105,7 +102,6 @@ private:
     double periodOf (double bpm) const noexcept     { return 60.0 / (bpm * hopSeconds); }
     float strengthAt (double hopsAgo) const noexcept;
 
-    double sampleRate;
     int hopSize;
     double hopSeconds;
     OnsetStrength onsets;
@@ -138,7 +134,6 @@ private:
     int hopsSteady = 0;             // how long the best candidate has stayed where it is
 
     float estimate = 0.0f;
-    float clarity = 0.0f;
     double beatPeriodSamples = 0.0;
     double lastBeat = 0.0;
     bool phaseKnown = false;
