@@ -80,8 +80,10 @@ start_app()
     pids+=($appPid)
 
     # Mapped at its full size: a slow (sanitizer) build maps a small window first.
+    # It maps in a third of a second; the wait is long for a machine busy with
+    # the rest of the suite, which runs beside these tests.
     window=""
-    for _ in $(seq 1 200); do
+    for _ in $(seq 1 400); do
         window=$(xdotool search --name '^Tocksley$' 2>/dev/null | head -n 1 || true)
         [ -n "$window" ] && xwininfo -id "$window" 2>/dev/null | grep -q IsViewable \
             && [ "$(window_size)" = "432x710" ] && break
