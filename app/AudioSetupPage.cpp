@@ -1,11 +1,16 @@
 #include "AudioSetupPage.h"
 
-AudioSetupPage::AudioSetupPage (juce::AudioDeviceManager& manager)
-    : deviceManager (manager)
+AudioSetupPage::AudioSetupPage (juce::AudioDeviceManager& manager, juce::Component* footerToShow)
+    : deviceManager (manager),
+      footer (footerToShow)
 {
     viewport = std::make_unique<juce::Viewport>();
     viewport->setScrollBarsShown (true, false);
     addAndMakeVisible (*viewport);
+
+    if (footer != nullptr)
+        addAndMakeVisible (*footer);
+
     setSize (600, 400);
 }
 
@@ -48,7 +53,12 @@ void AudioSetupPage::showSelector (bool shouldShow)
 
 void AudioSetupPage::resized()
 {
-    viewport->setBounds (getLocalBounds().reduced (8));
+    auto area = getLocalBounds().reduced (8);
+
+    if (footer != nullptr)
+        footer->setBounds (area.removeFromBottom (footer->getHeight()));
+
+    viewport->setBounds (area);
     layOutSelector();
 }
 

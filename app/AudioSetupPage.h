@@ -13,12 +13,15 @@
 
     The selector exists only while the page is visible: its input meter asks
     the device for a level twenty times a second, shown or not.
+
+    Below the selector, a footer of the owner's (the Link options) may sit at
+    its own height.
 */
 class AudioSetupPage : public juce::Component,
                        private juce::ComponentListener
 {
 public:
-    explicit AudioSetupPage (juce::AudioDeviceManager& deviceManager);
+    explicit AudioSetupPage (juce::AudioDeviceManager& deviceManager, juce::Component* footer = nullptr);
     ~AudioSetupPage() override;
 
     void resized() override;
@@ -33,6 +36,7 @@ private:
     void layOutSelector();
 
     juce::AudioDeviceManager& deviceManager;
+    juce::Component* footer;
     std::unique_ptr<juce::AudioDeviceSelectorComponent> selector;
     std::unique_ptr<juce::Viewport> viewport;
     juce::Array<juce::Component::SafePointer<juce::Component>> watchedParts;

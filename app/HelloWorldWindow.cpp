@@ -1,5 +1,6 @@
 #include "HelloWorldWindow.h"
 #include "MainComponent.h"
+#include "panel/MetronomeComponent.h"
 
 #include <TocksleyResources.h>
 
@@ -22,6 +23,11 @@ HelloWorldWindow::HelloWorldWindow()
 }
 
 HelloWorldWindow::~HelloWorldWindow() = default;
+
+void HelloWorldWindow::startLinked()
+{
+    static_cast<MainComponent*> (getContentComponent())->getPanel().pressLink();
+}
 
 void HelloWorldWindow::closeButtonPressed()
 {

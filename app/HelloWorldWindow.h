@@ -14,6 +14,9 @@ public:
     HelloWorldWindow();
     ~HelloWorldWindow() override;
 
+    /** Switches LINK on, as its button does. */
+    void startLinked();
+
     void closeButtonPressed() override;
 
 private:

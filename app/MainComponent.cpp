@@ -28,7 +28,11 @@ MainComponent::MainComponent (const juce::File& presetFile)
 
     // The display holds its pages weakly: the editor is deleted here, before the display.
     tabs->addTab ("Tocksley", juce::Colours::black, editor.get(), true);
-    tabs->addTab ("Audio Setup", juce::Colours::black, new AudioSetupPage (deviceManager), true);
+    // Whether START is shared is set once and left: it lives with the setup, not on the panel.
+    linkStartStopButton = std::make_unique<juce::ToggleButton> (TRANS ("LINK: start and stop with the session"));
+    linkStartStopButton->setSize (300, 28);
+    linkStartStopButton->onClick = [this] { engine->setLinkStartStopSync (linkStartStopButton->getToggleState()); };
+    tabs->addTab ("Audio Setup", juce::Colours::black, new AudioSetupPage (deviceManager, linkStartStopButton.get()), true);
 
     commands = std::make_unique<KeyboardCommands> (getPanel());
     commands->listenToKeysOf (this);

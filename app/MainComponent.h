@@ -41,6 +41,7 @@ private:
     std::unique_ptr<MetronomeProcessor> engine;
     juce::AudioDeviceManager deviceManager;
     juce::AudioProcessorPlayer player;
+    std::unique_ptr<juce::ToggleButton> linkStartStopButton;
     std::unique_ptr<juce::TabbedComponent> tabs;
     std::unique_ptr<KeyboardCommands> commands;
     std::unique_ptr<FocusRing> focusRing;

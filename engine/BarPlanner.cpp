@@ -1,6 +1,8 @@
 #include "BarPlanner.h"
 #include "BeatClock.h"
 
+#include <cmath>
+
 namespace
 {
     /** The beat a tick belongs to, 0-based, as the beat display computes it. */
@@ -10,12 +12,14 @@ namespace
     }
 }
 
-PlannedTick BarPlanner::planTick (bool fromTheTop, const Meter& meter) noexcept
+PlannedTick BarPlanner::planTick (bool fromTheTop, const Meter& meter, int startBeat) noexcept
 {
     if (fromTheTop)
     {
         bar = settings.countInBars > 0 ? -settings.countInBars : 1;
-        tickInBar = 1;
+        const auto ticksPerBeatNow = isCountingIn() ? 1.0f : meter.ticksPerBeat;
+        const auto firstTick = 1 + (int) std::lround ((float) juce::jmax (0, startBeat) * ticksPerBeatNow);
+        tickInBar = juce::jlimit (1, juce::jmax (1, (int) ticksPerBar (meter)), firstTick);
         randomState = seed;
         barMuted = decideMuted();
     }
@@ -58,7 +62,7 @@ float BarPlanner::ticksPerBar (const Meter& meter) const noexcept
 
 float BarPlanner::currentBpm (const Meter& meter) const noexcept
 {
-    if (! settings.trainerOn || isCountingIn())
+    if (! settings.trainerOn || isCountingIn() || meter.tempoShared)
         return meter.bpm;
 
     // A step every so many bars from the tempo set, then holding at the target.

@@ -9,6 +9,7 @@ struct Meter
     float bpm;            // the tempo set
     int beatsPerBar;
     float ticksPerBeat;
+    bool tempoShared = false;   // a Link session's tempo: the speed trainer holds while it rules
 };
 
 /** What one tick plays and where the bar stands at it. */
@@ -44,8 +45,9 @@ public:
     /** The random gap click draws from this seed from the next start from the top on. */
     void setSeed (juce::uint32 newSeed) noexcept                       { seed = newSeed; }
 
-    /** Plans the tick the clock has reached; fromTheTop begins a new run. */
-    PlannedTick planTick (bool fromTheTop, const Meter& meter) noexcept;
+    /** Plans the tick the clock has reached; fromTheTop begins a new run, on the
+        given beat of the bar (0-based; a run that joins others mid-bar). */
+    PlannedTick planTick (bool fromTheTop, const Meter& meter, int startBeat = 0) noexcept;
 
     /** The spacing of the bar now playing, for the meter as it stands. */
     double currentSpacing (const Meter& meter) const noexcept;

@@ -9,6 +9,13 @@ void BeatClock::reset() noexcept
     samplesSinceTick = 0;
 }
 
+void BeatClock::resumeAfterTick (int samplesSinceLastTick) noexcept
+{
+    downbeatPending = false;
+    anchorAt (0.0);
+    samplesSinceTick = juce::jmax (0, samplesSinceLastTick);
+}
+
 double BeatClock::validSpacing (double spacing) noexcept
 {
     // A tick every sample is the densest grid a block can carry.

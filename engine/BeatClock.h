@@ -27,6 +27,10 @@ public:
     /** Restarts the bar: the next block begins with the downbeat at its first sample. */
     void reset() noexcept;
 
+    /** Carries on from a tick that sounded samplesSinceTick samples before the next
+        block, placed by another clock: the next tick follows it at the spacing set. */
+    void resumeAfterTick (int samplesSinceLastTick) noexcept;
+
     /** Sets the spacing of ticks in samples between blocks. A different spacing
         anchors the grid on the last tick; if the next tick on that grid has
         already passed, it falls at the start of the next block and the grid runs

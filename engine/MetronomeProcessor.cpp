@@ -130,6 +130,10 @@ void MetronomeProcessor::setParameter (int index, float value)
         case bpmParameter:
             bpm = juce::jlimit (MeterTables::minBpm, MeterTables::maxBpm, value);
             updateTiming();
+
+            if (linkOn)
+                linkSession->requestTempo (bpm);
+
             break;
 
         case beatsPerBarParameter:
@@ -197,6 +201,10 @@ void MetronomeProcessor::setParameter (int index, float value)
             }
 
             running = start;
+
+            if (linkOn && linkStartStopSync)
+                linkSession->requestPlaying (start);
+
             break;
         }
 
@@ -313,6 +321,16 @@ void MetronomeProcessor::prepareToPlay (double newSampleRate, int estimatedSampl
     tempoTracker.reset();
     detectedBpm = 0;
 
+    {
+        // The audio thread is not running here, but LINK may be switched on meanwhile.
+        const juce::ScopedLock lock (getCallbackLock());
+        clicking = false;
+        placingOnLink = false;
+
+        if (linkSession != nullptr)
+            linkSession->prepare (sampleRate);
+    }
+
     if (auto tracker = std::make_unique<TempoDetector> ((double) sampleRate.load()); tracker->isValid())
         tempoTracker = std::move (tracker);
 }
@@ -339,10 +357,37 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
 
     buffer.clear();
 
-    if (! running)
+    Meter meter { sampleRate, bpm, beatsPerBar, ticksPerBeat };
+    auto runs = running.load();
+    const auto link = readLinkSession (numSamples, meter, runs);
+    const auto onLink = runs && link.has_value();
+
+    // Leaving the session's beats, the beat clock carries on from the last tick they placed.
+    if (placingOnLink && runs && ! onLink)
+    {
+        if (linkClock.isLaunching())
+            clock.reset();
+        else
+            clock.resumeAfterTick (linkClock.getSamplesSinceTick());
+    }
+
+    placingOnLink = onLink;
+    clicking = runs;
+
+    if (! runs)
         return;
 
-    const Meter meter { sampleRate, bpm, beatsPerBar, ticksPerBeat };
+    if (onLink)
+        renderLinkTicks (buffer, *link, meter);
+    else
+        renderClockTicks (buffer, meter, listening);
+
+    buffer.applyGain (muteOn ? 0.0f : gain.load());
+}
+
+void MetronomeProcessor::renderClockTicks (juce::AudioBuffer<float>& buffer, const Meter& meter, bool listening) noexcept
+{
+    const auto numSamples = buffer.getNumSamples();
     const auto music = listening && syncOn ? musicBeatsInBlock (numSamples) : BeatAligner::MusicBeats {};
 
     // While the clicks follow the music's beats, the spacing is the aligner's, set at each tick.
@@ -356,23 +401,75 @@ void MetronomeProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::M
 
     clock.advance (numSamples, [&] (int offset, bool startsBar)
     {
-        renderVoice (buffer, segmentStart, offset - segmentStart);
-        segmentStart = offset;
-
-        const auto tick = planner.planTick (startsBar, meter);
+        const auto tick = playTick (buffer, segmentStart, offset, startsBar, meter);
         const auto countingInNow = tick.bar < 0;
         const auto ticksPerBeatNow = countingInNow ? 1.0f : meter.ticksPerBeat;
         const auto nextTickInBeat = countingInNow ? 0 : tick.tickCounter % juce::jmax (1, (int) std::lround (ticksPerBeatNow));
 
         clock.respaceFromLastTick (BeatAligner::spacingToNextTick (offset, tick.samplesPerTick, ticksPerBeatNow,
                                                                    nextTickInBeat, music));
-        startVoice (tick.level);
-        publish (tick);
     });
 
     renderVoice (buffer, segmentStart, numSamples - segmentStart);
+}
 
-    buffer.applyGain (muteOn ? 0.0f : gain.load());
+void MetronomeProcessor::renderLinkTicks (juce::AudioBuffer<float>& buffer, const LinkSession::Block& block,
+                                          const Meter& meter) noexcept
+{
+    const auto numSamples = buffer.getNumSamples();
+    int segmentStart = 0;
+
+    linkClock.advance (block, numSamples, meter.beatsPerBar, [&] (int offset, bool fromTheTop, int beatInBar)
+    {
+        const auto tick = playTick (buffer, segmentStart, offset, fromTheTop, meter, beatInBar);
+        return 1.0 / (tick.bar < 0 ? 1.0 : (double) meter.ticksPerBeat);
+    });
+
+    renderVoice (buffer, segmentStart, numSamples - segmentStart);
+}
+
+PlannedTick MetronomeProcessor::playTick (juce::AudioBuffer<float>& buffer, int& segmentStart, int offset,
+                                          bool fromTheTop, const Meter& meter, int startBeat) noexcept
+{
+    renderVoice (buffer, segmentStart, offset - segmentStart);
+    segmentStart = offset;
+
+    const auto tick = planner.planTick (fromTheTop, meter, startBeat);
+    startVoice (tick.level);
+    publish (tick);
+    return tick;
+}
+
+std::optional<LinkSession::Block> MetronomeProcessor::readLinkSession (int numSamples, Meter& meter, bool& runs) noexcept
+{
+    auto* session = linkOn ? linkSession.get() : nullptr;
+
+    if (session == nullptr)
+        return {};
+
+    // A run starts again on the session's next beat, at its place in the session's bar: at a
+    // start, on joining, and when the bar changes length.
+    const auto quantum = meter.beatsPerBar;
+    const auto fromTheTop = ! clicking || ! placingOnLink || quantum != linkQuantum;
+    const auto sharesStartStop = session->isStartStopSyncOn();
+    const auto block = session->beginBlock (numSamples, (double) quantum, outputLatency,
+                                            runs && fromTheTop && ! sharesStartStop);
+    linkQuantum = quantum;
+
+    if (sharesStartStop)
+        runs = block.playing;
+
+    meter.bpm = (float) juce::jlimit ((double) MeterTables::minBpm, (double) MeterTables::maxBpm, block.tempo);
+    meter.tempoShared = true;
+
+    // A session faster than the clicks can play keeps them at the fastest tempo, off its beats.
+    if (block.tempo < (double) MeterTables::minBpm || block.tempo > (double) MeterTables::maxBpm)
+        return {};
+
+    if (fromTheTop)
+        linkClock.launch();
+
+    return block;
 }
 
 BeatAligner::MusicBeats MetronomeProcessor::musicBeatsInBlock (int numSamples) const noexcept
@@ -384,12 +481,79 @@ BeatAligner::MusicBeats MetronomeProcessor::musicBeatsInBlock (int numSamples) c
 
     // The tracker has heard up to the end of this block; the clicks are counted from its start.
     const auto blockStart = (double) (tempoTracker->getSamplesProcessed() - numSamples);
-    return { tempoTracker->getLastBeat() - blockStart - (double) deviceLatency.load(), period };
+    return { tempoTracker->getLastBeat() - blockStart - (double) (inputLatency + outputLatency), period };
 }
 
 void MetronomeProcessor::setDeviceLatency (int inputSamples, int outputSamples) noexcept
 {
-    deviceLatency = juce::jmax (0, inputSamples) + juce::jmax (0, outputSamples);
+    inputLatency = juce::jmax (0, inputSamples);
+    outputLatency = juce::jmax (0, outputSamples);
+}
+
+//==============================================================================
+void MetronomeProcessor::setLinkOn (bool shouldLink)
+{
+    if (shouldLink && linkSession == nullptr)
+    {
+        auto session = std::make_unique<LinkSession> ((double) bpm.load());
+        session->prepare ((double) sampleRate.load());
+        session->setStartStopSync (linkStartStopSync);
+
+        const juce::ScopedLock lock (getCallbackLock());
+        linkSession = std::move (session);
+    }
+
+    if (linkSession == nullptr)
+        return;
+
+    if (shouldLink)
+        linkSession->join ((double) bpm.load());
+    else
+        linkSession->leave();
+
+    linkOn = shouldLink;
+}
+
+void MetronomeProcessor::setLinkStartStopSync (bool shouldSync)
+{
+    linkStartStopSync = shouldSync;
+
+    if (linkSession == nullptr)
+        return;
+
+    linkSession->setStartStopSync (shouldSync);
+
+    // Switched on, START as it stands goes to the session; from then on both follow each other.
+    if (shouldSync && linkOn)
+        linkSession->requestPlaying (running);
+}
+
+int MetronomeProcessor::getLinkPeers() const
+{
+    return linkOn ? linkSession->getNumPeers() : 0;
+}
+
+bool MetronomeProcessor::followLinkSession()
+{
+    if (! linkOn)
+        return false;
+
+    linkSession->commitRequestsIfAudioIdle();
+
+    if (linkStartStopSync)
+        running = linkSession->isPlaying();
+
+    const auto sessionBpm = (float) juce::jlimit ((double) MeterTables::minBpm, (double) MeterTables::maxBpm,
+                                                  linkSession->getTempo());
+
+    if (std::abs (sessionBpm - bpm.load()) < 1.0e-3f)
+        return false;
+
+    // Set like any tempo, but not sent back: a session outside 20..400 keeps its own.
+    currentPreset.setProperty ("bpm", (double) sessionBpm, nullptr);
+    bpm = sessionBpm;
+    updateTiming();
+    return true;
 }
 
 void MetronomeProcessor::startVoice (BeatLevel level) noexcept

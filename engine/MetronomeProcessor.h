@@ -3,6 +3,7 @@
 #include "BarPlanner.h"
 #include "BeatAligner.h"
 #include "BeatClock.h"
+#include "LinkBeatClock.h"
 #include "PresetFile.h"
 #include "ResampledAudioFormatReaderSource.h"
 #include "TapTempo.h"
@@ -118,8 +119,30 @@ public:
     void setSyncOn (bool shouldSync) noexcept       { syncOn = shouldSync; }
     bool isSyncOn() const noexcept                  { return syncOn; }
 
-    /** The device's input and output latency in samples, which SYNC schedules the clicks ahead by. */
+    /** The device's input and output latency in samples: SYNC schedules the clicks
+        ahead by both, LINK by the output's. */
     void setDeviceLatency (int inputSamples, int outputSamples) noexcept;
+
+    //==============================================================================
+    /** LINK: the tempo and the beat are an Ableton Link session's, shared with the
+        Link programs on the network. A tempo set here, from any source, goes to
+        the session; a tempo a peer sets comes here (clamped into 20..400 for the
+        clicks, and not sent back). The clicks fall on the session's beats, beat 1
+        on its bar with as many beats to the bar as the bar has. Off at every
+        start; not stored in presets. Message thread. */
+    void setLinkOn (bool shouldLink);
+    bool isLinkOn() const noexcept                  { return linkOn; }
+
+    /** With LINK: START and STOP start and stop the session, and follow it. */
+    void setLinkStartStopSync (bool shouldSync);
+    bool isLinkStartStopSyncOn() const noexcept     { return linkStartStopSync; }
+
+    /** The other programs in the session; 0 while LINK is off. */
+    int getLinkPeers() const;
+
+    /** Takes the session's tempo and, with start/stop sync, its START, a few times a
+        second from the message thread while LINK is on. Returns whether the tempo changed. */
+    bool followLinkSession();
 
     /** Builds the click sources of a pack; any index but 1 and 2 selects pack 0.
         The new sources are silent until the next tick. */
@@ -208,6 +231,11 @@ private:
     void renderVoice (juce::AudioBuffer<float>&, int start, int length) noexcept;
     void publish (const PlannedTick&) noexcept;
     BeatAligner::MusicBeats musicBeatsInBlock (int numSamples) const noexcept;
+    std::optional<LinkSession::Block> readLinkSession (int numSamples, Meter& meter, bool& runs) noexcept;
+    void renderClockTicks (juce::AudioBuffer<float>&, const Meter&, bool listening) noexcept;
+    void renderLinkTicks (juce::AudioBuffer<float>&, const LinkSession::Block&, const Meter&) noexcept;
+    PlannedTick playTick (juce::AudioBuffer<float>&, int& segmentStart, int offset, bool fromTheTop, const Meter&,
+                          int startBeat = 0) noexcept;
 
     /** The click now sounding: it plays from its tick until the next one. */
     enum class Voice { none, accent, click };
@@ -217,6 +245,7 @@ private:
     std::function<juce::uint32()> millisecondCounter { [] { return juce::Time::getMillisecondCounter(); } };
 
     std::unique_ptr<TempoDetector> tempoTracker;
+    std::unique_ptr<LinkSession> linkSession;     // made when LINK is first switched on
     std::atomic<int> detectedBpm { 0 };
 
     std::unique_ptr<ResampledAudioFormatReaderSource> accentSource;
@@ -246,7 +275,10 @@ private:
     std::atomic<int> beatValue { 4 };
     std::atomic<bool> listenOn { false };
     std::atomic<bool> syncOn { false };
-    std::atomic<int> deviceLatency { 0 };
+    std::atomic<int> inputLatency { 0 };
+    std::atomic<int> outputLatency { 0 };
+    std::atomic<bool> linkOn { false };
+    std::atomic<bool> linkStartStopSync { false };
     std::atomic<float> gain { 1.0f };
     std::atomic<bool> accentOn { false };
     std::atomic<bool> muteOn { false };
@@ -261,7 +293,11 @@ private:
 
     // The audio thread's own state.
     BeatClock clock;
+    LinkBeatClock linkClock;
     BarPlanner planner;
+    bool clicking = false;          // whether the last block played the clicks
+    bool placingOnLink = false;     // whether the link clock placed them
+    int linkQuantum = 0;
     Voice voice = Voice::none;
     float voiceGain = 1.0f;
 

@@ -151,6 +151,16 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
                                                  TRANS ("While LISTEN hears a beat, place the clicks on the beats of the music."));
     syncButton->addListener (this);
 
+    // LINK shares the tempo, so it sits on the same frame, the session's peers beside it.
+    linkButton = makeButton<juce::ToggleButton> (*bpmGroup, "link button", TRANS ("LINK"),
+                                                 TRANS ("Share the tempo and the beat with Ableton Link programs on the network."));
+    linkButton->addListener (this);
+    linkPeersLabel = makeLabel (*bpmGroup, {}, juce::Font (13.0f), juce::Justification::centredLeft);
+    linkPeersLabel->setColour (juce::Label::textColourId, juce::Colour (0xff00ffff));
+    linkPeersLabel->setColour (juce::Label::backgroundColourId, juce::Colour (0xff102030));
+    linkPeersLabel->setBorderSize ({ 0, 4, 0, 4 });
+    linkPeersLabel->setVisible (false);
+
     tempoMarkingCombo = makeCombo (*this, J::centredLeft, {});
     tempoMarkingCombo->addListener (this);
 
@@ -191,10 +201,10 @@ MetronomeComponent::MetronomeComponent (MetronomeProcessor& p)
     }
 
     refreshPresetList();
-    // Behind another tab or in a minimised window nothing is drawn; LISTEN still adopts.
+    // Behind another tab or in a minimised window nothing is drawn; LISTEN still adopts, LINK still follows.
     refresher = std::make_unique<DisplayRefresh> (*this, 50, [this]
     {
-        if (isShowing() || listenButton->getToggleState())
+        if (isShowing() || listenButton->getToggleState() || linkButton->getToggleState())
             timerCallback();
     });
 }
@@ -238,6 +248,12 @@ void MetronomeComponent::applyBpm (float bpm)
     else if (bpm > MeterTables::maxBpm)
         bpm = MeterTables::maxBpm;
 
+    showBpm (bpm);
+    processor->setParameter (MetronomeProcessor::bpmParameter, bpm);
+}
+
+void MetronomeComponent::showBpm (float bpm)
+{
     bpmSlider->setValue ((double) bpm, juce::dontSendNotification);
     bpmStepper->setValue ((double) bpm, juce::dontSendNotification);
 
@@ -246,7 +262,6 @@ void MetronomeComponent::applyBpm (float bpm)
         bpmLabel->setText (juce::String ((int) bpm), juce::dontSendNotification);
 
     tempoMarkingCombo->setSelectedId (TempoMarkings::indexForBpm (bpm), juce::dontSendNotification);
-    processor->setParameter (MetronomeProcessor::bpmParameter, bpm);
 }
 
 void MetronomeComponent::updateControlsFromProcessor()
@@ -270,6 +285,7 @@ void MetronomeComponent::timerCallback()
     const auto beat = (int) ((float) (processor->tickCounter - 1) / processor->ticksPerBeat + 1.0f);
     beatLabel->setText (juce::String (beat), juce::dontSendNotification);
 
+    followLink();
     showSwitchesOfEngine();
 
     if (listenButton->getToggleState())
@@ -303,7 +319,14 @@ void MetronomeComponent::buttonClicked (juce::Button* button)
     else if (button == listenButton.get())
     {
         processor->setParameter (MetronomeProcessor::listenParameter, switchValue);
-        refresher->setRunsWithoutDisplay (button->getToggleState());
+        updateRefreshOffWindow();
+    }
+    else if (button == linkButton.get())
+    {
+        processor->setLinkOn (button->getToggleState());
+        linkPeersLabel->setVisible (button->getToggleState());
+        updateRefreshOffWindow();
+        followLink();
     }
     else if (button == syncButton.get())    processor->setSyncOn (button->getToggleState());
     else if (button == muteButton.get())    processor->setParameter (MetronomeProcessor::muteParameter, switchValue);
@@ -317,6 +340,23 @@ void MetronomeComponent::showSwitchesOfEngine()
     // The Practice page's START and its beat 1 are these same settings.
     startButton->setToggleState (processor->isRunning(), juce::dontSendNotification);
     accentButton->setToggleState (processor->isAccentOn(), juce::dontSendNotification);
+}
+
+void MetronomeComponent::updateRefreshOffWindow()
+{
+    refresher->setRunsWithoutDisplay (listenButton->getToggleState() || linkButton->getToggleState());
+}
+
+void MetronomeComponent::followLink()
+{
+    if (! processor->isLinkOn())
+        return;
+
+    if (processor->followLinkSession())
+        showBpm (processor->getBpm());
+
+    const auto peers = processor->getLinkPeers();
+    linkPeersLabel->setText (juce::String (peers) + (peers == 1 ? TRANS (" peer") : TRANS (" peers")), juce::dontSendNotification);
 }
 
 void MetronomeComponent::press (juce::Button& button)
@@ -477,6 +517,8 @@ void MetronomeComponent::resized()
     subdivisionLabel->setBounds (32, 318, 142, 24);
     listenButton->setBounds (152, 120, 120, 40);
     syncButton->setBounds (bpmGroup->getWidth() - 104, 0, 88, 22);
+    linkButton->setBounds (bpmGroup->getWidth() - 232, 0, 64, 22);
+    linkPeersLabel->setBounds (bpmGroup->getWidth() - 166, 1, 58, 20);
     tempoMarkingCombo->setBounds (24, 120, 112, 40);
     muteButton->setBounds (24, 448, 104, 40);
     aboutButton->setBounds (getWidth() - 104, 8, 86, 24);

@@ -44,6 +44,9 @@ public:
         sends it to the engine. */
     void applyBpm (float bpm);
 
+    /** Shows a tempo on the bar slider, the stepper, the BPM number and the marking selector. */
+    void showBpm (float bpm);
+
     /** Reads the engine's settings back into the controls, without notification. */
     void updateControlsFromProcessor();
 
@@ -64,6 +67,7 @@ public:
     void pressMute()            { press (*muteButton); }
     void pressAccent()          { press (*accentButton); }
     void pressListen()          { press (*listenButton); }
+    void pressLink()            { press (*linkButton); }
     void pressTap()             { buttonClicked (tapButton.get()); }
 
     /** Moves the tempo by the given number of BPM, within 20..400. */
@@ -74,6 +78,8 @@ public:
 private:
     void press (juce::Button&);
     void showSwitchesOfEngine();
+    void followLink();
+    void updateRefreshOffWindow();
     void addPreset();
     void deleteSelectedPreset();
     void noticeUnsavedPresets();
@@ -105,6 +111,8 @@ private:
     std::unique_ptr<juce::Label> subdivisionLabel;
     std::unique_ptr<juce::ToggleButton> listenButton;
     std::unique_ptr<juce::ToggleButton> syncButton;
+    std::unique_ptr<juce::ToggleButton> linkButton;
+    std::unique_ptr<juce::Label> linkPeersLabel;
     std::unique_ptr<juce::ComboBox> tempoMarkingCombo;
     std::unique_ptr<juce::ToggleButton> muteButton;
     std::unique_ptr<juce::TextButton> aboutButton;

@@ -13,6 +13,8 @@ packages=(
     fonts-crosextra-carlito fonts-dejavu-core
     xvfb xauth x11-utils imagemagick xdotool openbox wmctrl
     jackd2 jack-capture klick
+    ableton-link-dev libasio-dev ableton-link-utils iproute2
+    debootstrap appstream dpkg-dev file desktop-file-utils
     clang libclang-rt-14-dev
     python3 procps util-linux mount
 )

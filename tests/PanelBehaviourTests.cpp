@@ -219,22 +219,39 @@ TEST (PanelBehaviour, TapsWithADrivenClock)
     EXPECT_EQ (p.slider (bpmStepper).getValue(), 150.0);
 }
 
-TEST (PanelBehaviour, SyncSitsOnTheTempoGroupOffAtStart)
+TEST (PanelBehaviour, SyncAndLinkSitOnTheTempoGroupOffAtStart)
 {
     Panel p;
     auto& group = *p.panel.getChildComponent (1);
-    ASSERT_EQ (group.getNumChildComponents(), 1);
+    ASSERT_EQ (group.getNumChildComponents(), 3);
     auto& sync = dynamic_cast<juce::ToggleButton&> (*group.getChildComponent (0));
+    auto& link = dynamic_cast<juce::ToggleButton&> (*group.getChildComponent (1));
+    auto& peers = dynamic_cast<juce::Label&> (*group.getChildComponent (2));
 
     EXPECT_EQ (sync.getButtonText(), "SYNC");
     EXPECT_FALSE (sync.getToggleState());
     EXPECT_FALSE (p.engine.isSyncOn());
+    EXPECT_EQ (link.getButtonText(), "LINK");
+    EXPECT_FALSE (link.getToggleState());
+    EXPECT_FALSE (p.engine.isLinkOn());
+    EXPECT_FALSE (peers.isVisible());
 
-    // Inside the group's frame, clear of LISTEN, TAP and the stepper below it.
-    const auto bounds = sync.getBoundsInParent() + group.getPosition();
-    EXPECT_TRUE (group.getBounds().contains (bounds));
-    for (const auto child : { listenButton, tapButton, bpmStepper, aboutButton })
-        EXPECT_FALSE (bounds.intersects (p.panel.getChildComponent (child)->getBounds())) << child;
+    // Inside the group's frame, clear of each other, of the caption, LISTEN, TAP and the stepper below.
+    const auto inPanel = [&group] (juce::Component& c) { return c.getBoundsInParent() + group.getPosition(); };
+    const auto caption = juce::Rectangle<int> (group.getX(), group.getY(), 140, 20);
+
+    for (auto* c : std::initializer_list<juce::Component*> { &sync, &link, &peers })
+    {
+        EXPECT_TRUE (group.getBounds().contains (inPanel (*c)));
+        EXPECT_FALSE (inPanel (*c).intersects (caption));
+
+        for (const auto child : { listenButton, tapButton, bpmStepper, aboutButton })
+            EXPECT_FALSE (inPanel (*c).intersects (p.panel.getChildComponent (child)->getBounds())) << child;
+    }
+
+    EXPECT_FALSE (sync.getBounds().intersects (link.getBounds()));
+    EXPECT_FALSE (sync.getBounds().intersects (peers.getBounds()));
+    EXPECT_FALSE (link.getBounds().intersects (peers.getBounds()));
 
     sync.setToggleState (true, juce::sendNotificationSync);
     EXPECT_TRUE (p.engine.isSyncOn());
