@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Draws Tocksley's application icon at 16, 32 and 48 pixels.
+"""Draws Tocksley's application icon at 16, 32 and 48 pixels for the window and
+the desktop's menus, and at 128 and 256 for launchers and software centres,
+which would otherwise blow the 48-pixel one up into a blur.
 
 A metronome on the dark navy of the panel: a tapered body, a pendulum
 swung to one side and its weight, antialiased by supersampling.
@@ -85,7 +87,7 @@ def png(size, raw):
 
 def main():
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "resources")
-    for size in (16, 32, 48):
+    for size in (16, 32, 48, 128, 256):
         with open(os.path.join(out_dir, f"icon_{size}.png"), "wb") as f:
             f.write(render(size))
 
