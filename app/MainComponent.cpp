@@ -1,6 +1,7 @@
 #include "MainComponent.h"
 #include "AudioSetupPage.h"
 #include "DeviceLatencyReporter.h"
+#include "DeviceReconnector.h"
 #include "FocusRing.h"
 #include "KeyboardCommands.h"
 #include "MetronomeProcessorEditor.h"
@@ -53,6 +54,7 @@ MainComponent::MainComponent (const juce::File& presetFile)
     latencyReporter = std::make_unique<DeviceLatencyReporter> (deviceManager, *engine);
     deviceManager.addAudioCallback (&player);
     deviceManager.addMidiInputDeviceCallback ({}, &player.getMidiMessageCollector());
+    reconnector = std::make_unique<DeviceReconnector> (deviceManager);
 
     setSize (juce::jmax (editorWidth, 432), juce::jmax (editorHeight, 640) + 30);
 }

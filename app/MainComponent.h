@@ -9,6 +9,7 @@ class MetronomeComponent;
 class KeyboardCommands;
 class FocusRing;
 class DeviceLatencyReporter;
+class DeviceReconnector;
 
 /**
     The window's content: owns the audio device, the engine and the player that
@@ -46,6 +47,7 @@ private:
     std::unique_ptr<KeyboardCommands> commands;
     std::unique_ptr<FocusRing> focusRing;
     std::unique_ptr<DeviceLatencyReporter> latencyReporter;
+    std::unique_ptr<DeviceReconnector> reconnector;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };
