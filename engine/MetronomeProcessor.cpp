@@ -543,8 +543,10 @@ bool MetronomeProcessor::followLinkSession()
     if (linkStartStopSync)
         running = linkSession->isPlaying();
 
+    // Link keeps the tempo as a beat's length in microseconds: 123 comes back as 122.99997.
+    // To a hundredth, it reads (and shows) as the tempo the peer set.
     const auto sessionBpm = (float) juce::jlimit ((double) MeterTables::minBpm, (double) MeterTables::maxBpm,
-                                                  linkSession->getTempo());
+                                                  std::round (linkSession->getTempo() * 100.0) / 100.0);
 
     if (std::abs (sessionBpm - bpm.load()) < 1.0e-3f)
         return false;

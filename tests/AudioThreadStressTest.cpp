@@ -2,6 +2,7 @@
 #include "ToneFile.h"
 #include "engine/MetronomeProcessor.h"
 
+#include <ableton/Link.hpp>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -168,4 +169,104 @@ TEST (AudioThreadStress, EstimateReadWhileTheDeviceIsPreparedAgain)
     panelTimer.join();
 
     EXPECT_LT (largestEstimate.load(), 1000);
+}
+
+TEST (AudioThreadStress, LinkSessionChangesWhileTheCallbackRuns)
+{
+    // In a Link session with another program, which changes the tempo and starts
+    // and stops, the message thread sets tempi, bars and subdivisions, switches
+    // start/stop sync and LINK itself, and follows the session as the panel does,
+    // while the callback places the clicks on the session's beats.
+    ableton::Link peer (100.0);
+    peer.enableStartStopSync (true);
+    peer.enable (true);
+
+    MetronomeProcessor engine { juce::File() };
+    std::mutex playerLock;
+
+    {
+        const std::lock_guard<std::mutex> lock (playerLock);
+        engine.prepareToPlay (48000, 256);
+    }
+
+    engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
+    engine.setLinkOn (true);
+
+    std::atomic<bool> done { false };
+    std::atomic<int> blocks { 0 };
+    std::atomic<bool> outputStayedFinite { true };
+
+    std::thread audioThread ([&]
+    {
+        juce::AudioBuffer<float> buffer (2, 256);
+        juce::MidiBuffer midi;
+
+        while (! done)
+        {
+            {
+                const std::lock_guard<std::mutex> player (playerLock);
+                const juce::ScopedLock callback (engine.getCallbackLock());
+                engine.processBlock (buffer, midi);
+            }
+
+            if (! std::isfinite (buffer.getMagnitude (0, 0, 256)))
+                outputStayedFinite = false;
+
+            ++blocks;
+            std::this_thread::sleep_for (std::chrono::microseconds (500));
+        }
+    });
+
+    for (int i = 0; i < 100 && engine.getLinkPeers() == 0; ++i)
+        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+
+    EXPECT_EQ (engine.getLinkPeers(), 1);
+
+    juce::Random random (11);
+    int followed = 0;
+
+    for (int i = 0; i < 400; ++i)
+    {
+        engine.setParameter (MetronomeProcessor::bpmParameter, 20.0f + random.nextFloat() * 380.0f);
+        engine.setParameter (MetronomeProcessor::beatsPerBarParameter, (float) (2 + random.nextInt (7)));
+        engine.setParameter (MetronomeProcessor::subdivisionParameter, (float) random.nextInt (5));
+        engine.setDeviceLatency (random.nextInt (2048), random.nextInt (2048));
+
+        if (i % 3 == 0)
+        {
+            auto state = peer.captureAppSessionState();
+            state.setTempo (30.0 + random.nextFloat() * 600.0, peer.clock().micros());
+            state.setIsPlaying (random.nextBool(), peer.clock().micros());
+            peer.commitAppSessionState (state);
+        }
+
+        if (i % 5 == 0)
+            engine.setLinkStartStopSync (random.nextBool());
+
+        if (i % 7 == 0)
+            engine.setParameter (MetronomeProcessor::startParameter, random.nextBool() ? 1.0f : 0.0f);
+
+        if (i % 50 == 49)
+        {
+            engine.setLinkOn (false);
+            engine.setLinkOn (true);
+        }
+
+        if (i % 100 == 99)
+        {
+            const std::lock_guard<std::mutex> lock (playerLock);
+            engine.prepareToPlay (random.nextBool() ? 44100.0 : 48000.0, 256);
+        }
+
+        followed += engine.followLinkSession() ? 1 : 0;
+        followed += engine.getLinkPeers();
+        std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    }
+
+    done = true;
+    audioThread.join();
+
+    EXPECT_GT (blocks.load(), 100);
+    EXPECT_GT (followed, 0);
+    EXPECT_TRUE (outputStayedFinite.load());
 }

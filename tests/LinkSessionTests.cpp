@@ -166,7 +166,7 @@ TEST (LinkSession, TheOutputLatencySendsTheClicksThatMuchAhead)
     align (secondClicks, firstClicks, -480).expectTight ("ahead by the latency");
 }
 
-TEST (LinkSession, APeersTempoOutsideTheRangeIsClampedHereAndNotSentBack)
+TEST (LinkSession, APeersTempoIsTakenAsSetAndOutsideTheRangeClampedHereAndNotSentBack)
 {
     ableton::Link peer (140.0);
     peer.enable (true);
@@ -180,7 +180,14 @@ TEST (LinkSession, APeersTempoOutsideTheRangeIsClampedHereAndNotSentBack)
     ASSERT_TRUE (peers.runUntil ([&] { return engine->getLinkPeers() == 1; }, 5.0));
     EXPECT_TRUE (peers.runUntil ([&] { return tempoIs (*engine, 140.0f); }, 2.0));
 
+    // Link holds the tempo as a beat's length in microseconds; the peer's 123 reads as 123 here.
     auto state = peer.captureAppSessionState();
+    state.setTempo (123.0, peer.clock().micros());
+    peer.commitAppSessionState (state);
+    EXPECT_TRUE (peers.runUntil ([&] { engine->followLinkSession(); return engine->getBpm() == 123.0f; }, 2.0))
+        << engine->getBpm();
+
+    state = peer.captureAppSessionState();
     state.setTempo (520.0, peer.clock().micros());
     peer.commitAppSessionState (state);
 

@@ -2,7 +2,9 @@
 #include "ToneFile.h"
 #include "engine/MetronomeProcessor.h"
 
+#include <ableton/Link.hpp>
 #include <gtest/gtest.h>
+#include <thread>
 #include <cstdlib>
 #include <new>
 
@@ -107,6 +109,67 @@ TEST (RealtimeSafety, ProcessBlockNeverAllocates)
 
     EXPECT_EQ (totalAllocations, 0);
     EXPECT_TRUE (heardTheBeat);
+}
+
+TEST (RealtimeSafety, ProcessBlockNeverAllocatesInALinkSession)
+{
+    // Another program in the session changes the tempo and starts and stops;
+    // the engine's own tempo, bar and start/stop sharing change between blocks.
+    ableton::Link peer (100.0);
+    peer.enableStartStopSync (true);
+    peer.enable (true);
+
+    MetronomeProcessor engine { juce::File() };
+    engine.prepareToPlay (48000, 512);
+    engine.setParameter (MetronomeProcessor::accentParameter, 1.0f);
+    engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
+    engine.setDeviceLatency (256, 512);
+    engine.setLinkOn (true);
+
+    juce::AudioBuffer<float> buffer (2, 4096);
+    juce::MidiBuffer midi;
+    juce::Random random (5);
+    int totalAllocations = 0;
+    int ticksHeard = 0;
+
+    for (int i = 0; i < 100 && engine.getLinkPeers() == 0; ++i)
+        std::this_thread::sleep_for (std::chrono::milliseconds (50));
+
+    ASSERT_EQ (engine.getLinkPeers(), 1);
+
+    for (int round = 0; round < 1500; ++round)
+    {
+        if (round % 50 == 0)
+        {
+            engine.setParameter (MetronomeProcessor::bpmParameter, 20.0f + random.nextFloat() * 380.0f);
+            engine.setParameter (MetronomeProcessor::subdivisionParameter, (float) random.nextInt (5));
+            engine.setParameter (MetronomeProcessor::beatsPerBarParameter, (float) (1 + random.nextInt (16)));
+            engine.setLinkStartStopSync (random.nextInt (3) == 0);
+            engine.setParameter (MetronomeProcessor::startParameter, random.nextInt (4) == 0 ? 0.0f : 1.0f);
+
+            auto state = peer.captureAppSessionState();
+            state.setTempo (30.0 + random.nextFloat() * 500.0, peer.clock().micros());
+            state.setIsPlaying (random.nextBool(), peer.clock().micros());
+            peer.commitAppSessionState (state);
+        }
+
+        engine.followLinkSession();
+
+        // Blocks of any length, at a few times the pace a device would ask for them.
+        buffer.setSize (2, 1 + random.nextInt (4096), false, false, true);
+
+        watching = true;
+        engine.processBlock (buffer, midi);
+        watching = false;
+
+        totalAllocations += allocations;
+        allocations = 0;
+        ticksHeard += buffer.getMagnitude (0, 0, buffer.getNumSamples()) > 0.0f ? 1 : 0;
+        std::this_thread::sleep_for (std::chrono::microseconds (buffer.getNumSamples() * 1000 / 48 / 8));
+    }
+
+    EXPECT_EQ (totalAllocations, 0);
+    EXPECT_GT (ticksHeard, 100);
 }
 
 TEST (RealtimeSafety, TheCounterSeesAllocations)

@@ -11,6 +11,11 @@ import sys
 
 
 def read_first_channel(path):
+    rate, channels = read_channels(path)
+    return rate, channels[0]
+
+
+def read_channels(path):
     with open(path, "rb") as f:
         data = f.read()
     if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
@@ -30,7 +35,7 @@ def read_first_channel(path):
         values = struct.unpack("<%df" % (frame_count * channels), samples[:frame_count * block_align])
     else:
         values = struct.unpack("<%dh" % (frame_count * channels), samples[:frame_count * block_align])
-    return rate, values[0::channels]
+    return rate, [values[c::channels] for c in range(channels)]
 
 
 def onsets(signal, min_silence, threshold):

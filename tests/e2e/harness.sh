@@ -67,7 +67,9 @@ start_display()
 }
 
 # start_app HOME [command prefix...]: the program with that HOME and no ALSA device, so
-# that JUCE opens the JACK server as its default device by itself. Sets appPid and window.
+# that JUCE opens the JACK server as its default device by itself, with the arguments
+# in appArgs. Sets appPid and window.
+appArgs=()
 start_app()
 {
     local home=$1; shift
@@ -76,7 +78,7 @@ start_app()
     # The pointer rests outside where the window opens: a tooltip is not a dialog.
     xdotool mousemove 1020 760
 
-    ALSA_CONFIG_PATH="$work/no-alsa.conf" HOME="$home" "$@" "$app" >> "$work/app.log" 2>&1 & appPid=$!
+    ALSA_CONFIG_PATH="$work/no-alsa.conf" HOME="$home" "$@" "$app" "${appArgs[@]}" >> "$work/app.log" 2>&1 & appPid=$!
     pids+=($appPid)
 
     # Mapped at its full size: a slow (sanitizer) build maps a small window first.
@@ -153,7 +155,7 @@ server_xruns() { grep -c "was not finished" "$work/jackd.log" || true; }
 # overruns" is its all-clear, not a fault).
 take_had_xruns() { grep -iE "xrun.*[1-9]|overrun|underrun" "$1" | grep -viqE "no message buffer overruns"; }
 
-record()   # seconds, file
+record()   # seconds, file [jack_capture's port arguments...]
 {
     # A cycle that misses its deadline (an xrun, on a loaded machine) drops a
     # period from the recording: such a take says nothing about the clicks, so
@@ -161,7 +163,7 @@ record()   # seconds, file
     local missed
     for attempt in 1 2 3; do
         missed=$(server_xruns)
-        jack_capture -d "$1" -dc "$2" > "$2.log" 2>&1 || fail "jack_capture failed"
+        jack_capture -d "$1" "${@:3}" -dc "$2" > "$2.log" 2>&1 || fail "jack_capture failed"
         ! take_had_xruns "$2.log" && [ "$(server_xruns)" = "$missed" ] && break
         echo "(take $attempt had xruns; again)"
     done
