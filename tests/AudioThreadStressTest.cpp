@@ -12,6 +12,60 @@
 // under the processor's callback lock. Built with ThreadSanitizer, any data race
 // between the two fails the run.
 
+namespace
+{
+    /** The audio callback as the player runs it, block after block until stopped:
+        under the player's own lock, held around preparation and every callback,
+        and the processor's callback lock. */
+    class PlayerThread
+    {
+    public:
+        PlayerThread (MetronomeProcessor& engine, std::mutex& playerLock, std::chrono::microseconds pause = {})
+            : thread ([this, &engine, &playerLock, pause]
+              {
+                  juce::AudioBuffer<float> buffer (2, 256);
+                  juce::MidiBuffer midi;
+
+                  while (! done)
+                  {
+                      {
+                          const std::lock_guard<std::mutex> player (playerLock);
+                          const juce::ScopedLock callback (engine.getCallbackLock());
+                          engine.processBlock (buffer, midi);
+                      }
+
+                      for (int ch = 0; ch < 2; ++ch)
+                          if (! std::isfinite (buffer.getMagnitude (ch, 0, 256)))
+                              finite = false;
+
+                      ++blocks;
+                      std::this_thread::sleep_for (pause);
+                  }
+              })
+        {
+        }
+
+        ~PlayerThread()     { stop(); }
+
+        void stop()
+        {
+            done = true;
+
+            if (thread.joinable())
+                thread.join();
+        }
+
+        int getBlocks() const               { return blocks; }
+        bool outputStayedFinite() const     { return finite; }
+
+    private:
+        std::atomic<bool> done { false };
+        std::atomic<int> blocks { 0 };
+        std::atomic<bool> finite { true };
+        std::thread thread;
+    };
+}
+
 TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
 {
     MetronomeProcessor engine { juce::File() };
@@ -31,30 +85,7 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
     const juce::TemporaryFile ownSound (".wav");
     ASSERT_TRUE (writeToneFile (ownSound.getFile(), 44100, 1200, 0.05));
 
-    std::atomic<bool> done { false };
-    std::atomic<int> blocks { 0 };
-    std::atomic<bool> outputStayedFinite { true };
-
-    std::thread audioThread ([&]
-    {
-        juce::AudioBuffer<float> buffer (2, 256);
-        juce::MidiBuffer midi;
-
-        while (! done)
-        {
-            {
-                const std::lock_guard<std::mutex> player (playerLock);
-                const juce::ScopedLock callback (engine.getCallbackLock());
-                engine.processBlock (buffer, midi);
-            }
-
-            for (int ch = 0; ch < 2; ++ch)
-                if (! std::isfinite (buffer.getMagnitude (ch, 0, 256)))
-                    outputStayedFinite = false;
-
-            ++blocks;
-        }
-    });
+    PlayerThread player (engine, playerLock);
 
     juce::Random random (7);
     int beatsShown = 0;
@@ -107,12 +138,11 @@ TEST (AudioThreadStress, ParameterChangesWhileTheCallbackRuns)
         std::this_thread::yield();
     }
 
-    done = true;
-    audioThread.join();
+    player.stop();
 
-    EXPECT_GT (blocks.load(), 100);
+    EXPECT_GT (player.getBlocks(), 100);
     EXPECT_GT (beatsShown, 0);
-    EXPECT_TRUE (outputStayedFinite.load());
+    EXPECT_TRUE (player.outputStayedFinite());
 }
 
 TEST (AudioThreadStress, EstimateReadWhileTheDeviceIsPreparedAgain)
@@ -192,30 +222,8 @@ TEST (AudioThreadStress, LinkSessionChangesWhileTheCallbackRuns)
     engine.setParameter (MetronomeProcessor::startParameter, 1.0f);
     engine.setLinkOn (true);
 
-    std::atomic<bool> done { false };
-    std::atomic<int> blocks { 0 };
-    std::atomic<bool> outputStayedFinite { true };
-
-    std::thread audioThread ([&]
-    {
-        juce::AudioBuffer<float> buffer (2, 256);
-        juce::MidiBuffer midi;
-
-        while (! done)
-        {
-            {
-                const std::lock_guard<std::mutex> player (playerLock);
-                const juce::ScopedLock callback (engine.getCallbackLock());
-                engine.processBlock (buffer, midi);
-            }
-
-            if (! std::isfinite (buffer.getMagnitude (0, 0, 256)))
-                outputStayedFinite = false;
-
-            ++blocks;
-            std::this_thread::sleep_for (std::chrono::microseconds (500));
-        }
-    });
+    // Blocks at about the pace of a device, so that the session's beats pass by.
+    PlayerThread player (engine, playerLock, std::chrono::microseconds (500));
 
     for (int i = 0; i < 100 && engine.getLinkPeers() == 0; ++i)
         std::this_thread::sleep_for (std::chrono::milliseconds (50));
@@ -263,10 +271,9 @@ TEST (AudioThreadStress, LinkSessionChangesWhileTheCallbackRuns)
         std::this_thread::sleep_for (std::chrono::milliseconds (2));
     }
 
-    done = true;
-    audioThread.join();
+    player.stop();
 
-    EXPECT_GT (blocks.load(), 100);
+    EXPECT_GT (player.getBlocks(), 100);
     EXPECT_GT (followed, 0);
-    EXPECT_TRUE (outputStayedFinite.load());
+    EXPECT_TRUE (player.outputStayedFinite());
 }
