@@ -121,8 +121,13 @@ TEST (KeyboardFocus, TextBeingTypedKeepsItsKeysAndTheOtherKeysReachTheCommands)
             volume = slider;
     ASSERT_NE (volume, nullptr);
     volume->setValue (0.5, juce::sendNotificationSync);
-    volume->grabKeyboardFocus();
-    dispatchMessages();
+    // On a busy machine the window system's focus events come late: wait for them.
+    for (int i = 0; i < 40 && ! volume->hasKeyboardFocus (false); ++i)
+    {
+        volume->grabKeyboardFocus();
+        dispatchMessages();
+    }
+    ASSERT_TRUE (volume->hasKeyboardFocus (false));
     w.press (juce::KeyPress (juce::KeyPress::upKey));
     EXPECT_NEAR (engine.getGain(), 0.51f, 1e-4f);
     EXPECT_EQ (engine.getBpm(), 120.0f);
