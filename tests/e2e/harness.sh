@@ -131,18 +131,15 @@ add_preset()
         sleep 0.1
     done
     sleep 0.3
-    # On a loaded machine the name field can take the focus after the first keys
-    # arrive; the dialog then stays open, and the name is typed again into it.
-    for _ in 1 2 3; do
-        xdotool type "$1" || fail "could not type the preset name"
-        xdotool key Return
-        for _ in $(seq 1 30); do
-            xdotool search --name '^Preset Name$' > /dev/null 2>&1 || return 0
-            sleep 0.1
-        done
-        xdotool key ctrl+a BackSpace
+    xdotool type "$1" || fail "could not type the preset name"
+    xdotool key Return
+
+    # Typed once, as a musician does: a dialog still open has lost what was typed.
+    for _ in $(seq 1 30); do
+        xdotool search --name '^Preset Name$' > /dev/null 2>&1 || return 0
+        sleep 0.1
     done
-    fail "the Preset Name dialog did not take the name"
+    fail "the Preset Name dialog did not take the name typed into it"
 }
 
 # The beat number's pixels, as a checksum.
