@@ -1,8 +1,9 @@
 # The setting of the end-to-end tests and benchmarks, sourced by them: a JACK
-# server of their own (the dummy backend at 48 kHz, periods of 512), a virtual
-# display with a window manager, the real program in a fresh HOME, and helpers
-# to click at the panel's controls and to record the output.
-# Every process started here is stopped by its PID on exit, also when a check fails.
+# server of their own (the dummy backend at 48 kHz, periods of JACK_PERIOD samples,
+# 512 unless set), a virtual display with a window manager, the real program in a
+# fresh HOME, and helpers to click at the panel's controls and to record the output.
+# Every process started here is stopped by its PID on exit, also when a check fails;
+# with KEEP_WORK=DIR, the logs and recordings of the run are copied there first.
 
 harness=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 work=$(mktemp -d)
@@ -32,6 +33,7 @@ harness_cleanup()
     exec 2> /dev/null
     for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
     stop_jack
+    [ -n "${KEEP_WORK:-}" ] && cp -r "$work" "$KEEP_WORK"
     rm -rf "$work"
 }
 trap harness_cleanup EXIT
@@ -50,7 +52,7 @@ start_jack()
     # runs it as musicians do, for long takes that a scheduling hiccup would spoil.
     local scheduling=--no-realtime
     [ "${JACK_REALTIME:-0}" = 1 ] && scheduling=--realtime
-    jackd -v "$scheduling" -d dummy -r 48000 -p 512 >> "$work/jackd.log" 2>&1 & jackPid=$!
+    jackd -v "$scheduling" -d dummy -r 48000 -p "${JACK_PERIOD:-512}" >> "$work/jackd.log" 2>&1 & jackPid=$!
     for _ in $(seq 1 100); do jack_lsp > /dev/null 2>&1 && return 0; sleep 0.1; done
     cat "$work/jackd.log"
     fail "the JACK server did not start"
@@ -156,13 +158,15 @@ record()   # seconds, file [jack_capture's port arguments...]
 {
     # A cycle that misses its deadline (an xrun, on a loaded machine) drops a
     # period from the recording: such a take says nothing about the clicks, so
-    # it is taken again.
+    # it is taken again, up to recordAttempts times. takeClean tells whether the
+    # take kept is free of them.
     local missed
-    for attempt in 1 2 3; do
+    takeClean=0
+    for attempt in $(seq 1 "${recordAttempts:-3}"); do
         missed=$(server_xruns)
         jack_capture -d "$1" "${@:3}" -dc "$2" > "$2.log" 2>&1 || fail "jack_capture failed"
-        ! take_had_xruns "$2.log" && [ "$(server_xruns)" = "$missed" ] && break
-        echo "(take $attempt had xruns; again)"
+        if ! take_had_xruns "$2.log" && [ "$(server_xruns)" = "$missed" ]; then takeClean=1; break; fi
+        echo "(take $attempt had xruns)"
     done
     python3 "$harness/click_onsets.py" "$2" 1000 > "$2.onsets"
 }
