@@ -12,6 +12,8 @@ app=$(realpath "${1:-build/tocksley}")
 seconds=${2:-30}
 others=("${@:3}")
 bareWindow=$(dirname "$app")/bench/tocksley-bare-window
+# The figures are for the period musicians commonly set.
+export JACK_PERIOD=512
 source "$(dirname "$0")/../tests/e2e/harness.sh"
 
 command -v klick > /dev/null || fail "klick is not installed (apt-get install klick)"

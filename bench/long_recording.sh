@@ -11,6 +11,8 @@ app=$(realpath "${1:-build/tocksley}")
 seconds=${2:-600}
 bpm=${3:-120}
 export JACK_REALTIME=${JACK_REALTIME:-1}
+# The lost-cycle accounting below counts in periods of 512.
+export JACK_PERIOD=512
 source "$(dirname "$0")/../tests/e2e/harness.sh"
 
 start_jack

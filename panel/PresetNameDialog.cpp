@@ -24,16 +24,43 @@ namespace
 
         juce::Component::SafePointer<juce::Component> box;
     };
+
+    /** Until the window manager hands the new window the focus, the keys typed go to
+        the panel's window, which passes them to the modal dialog itself, not to its
+        text box. Those keys are written into the box, so that a name typed as soon as
+        the dialog appears is kept whole, however busy the machine. */
+    class NameWindow : public juce::AlertWindow
+    {
+    public:
+        NameWindow() : juce::AlertWindow (TRANS ("Preset Name"), {}, juce::MessageBoxIconType::QuestionIcon, nullptr)
+        {
+            addTextEditor ("name", {}, {}, false);
+            addButton (TRANS ("OK"), 1, juce::KeyPress (juce::KeyPress::returnKey));
+            addButton (TRANS ("Cancel"), 0, juce::KeyPress (juce::KeyPress::escapeKey));
+            setAlwaysOnTop (true);
+        }
+
+        bool keyPressed (const juce::KeyPress& key) override
+        {
+            if (juce::AlertWindow::keyPressed (key))
+                return true;
+
+            auto* box = getTextEditor ("name");
+            const auto character = key.getTextCharacter();
+            const auto modifiers = key.getModifiers();
+
+            if (box == nullptr || character < ' ' || modifiers.isCtrlDown() || modifiers.isAltDown())
+                return false;
+
+            box->insertTextAtCaret (juce::String::charToString (character));
+            return true;
+        }
+    };
 }
 
 std::optional<juce::String> PresetNameDialog::ask()
 {
-    juce::AlertWindow dialog (TRANS ("Preset Name"), {}, juce::MessageBoxIconType::QuestionIcon, nullptr);
-    dialog.addTextEditor ("name", {}, {}, false);
-    dialog.addButton (TRANS ("OK"), 1, juce::KeyPress (juce::KeyPress::returnKey));
-    dialog.addButton (TRANS ("Cancel"), 0, juce::KeyPress (juce::KeyPress::escapeKey));
-    dialog.setAlwaysOnTop (true);
-
+    NameWindow dialog;
     FocusOnceShown focus (dialog.getTextEditor ("name"));
     const auto result = dialog.runModalLoop();
     return nameFromResult (result, dialog.getTextEditorContents ("name"));

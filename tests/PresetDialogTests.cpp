@@ -38,3 +38,22 @@ TEST (PresetDialog, EscapeAndBlankNamesStoreNothing)
     answerDialogWith ("   ", juce::KeyPress (juce::KeyPress::returnKey));
     EXPECT_EQ (PresetNameDialog::ask(), std::nullopt);
 }
+
+TEST (PresetDialog, KeysThatReachTheDialogBeforeItsTextBoxAreWrittenIntoTheBox)
+{
+    // Typed while the window manager still keeps the focus from the new window, the
+    // keys come to the dialog itself; a shortcut with Ctrl is no text.
+    juce::Timer::callAfterDelay (200, []
+    {
+        auto* dialog = juce::Component::getCurrentlyModalComponent();
+        ASSERT_NE (dialog, nullptr);
+
+        for (auto character : juce::String ("Waltz 3"))
+            EXPECT_TRUE (dialog->keyPressed (juce::KeyPress ((int) character, {}, character)));
+
+        EXPECT_FALSE (dialog->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::ctrlModifier, 'z')));
+        dialog->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+    });
+
+    EXPECT_EQ (PresetNameDialog::ask(), juce::String ("Waltz 3"));
+}

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Tocksley as a musician uses it: the real binary in a real window, on a real
-# JACK server (the dummy backend at 48 kHz, periods of 512), driven with the
+# JACK server (the dummy backend at 48 kHz, periods of 2048), driven with the
 # mouse and keyboard, its output recorded and measured.
 #   START at 120 BPM with ACCENT: clicks exactly 24000 samples apart, the accent
 #   sample on every fourth; BPM typed as 97: every click within one sample of

@@ -18,10 +18,7 @@ export JACK_DEFAULT_SERVER=tocksley-link
 # as a musician's does, with realtime scheduling, where the machine allows it.
 export JACK_REALTIME=${JACK_REALTIME:-1}
 # Both programs place Link's beats by counting the samples they have played, so a cycle
-# one of them misses moves its clicks for seconds after. Where the machine's processors
-# are shared (a virtual machine whose host takes them away for many milliseconds), a
-# period of 512 samples is missed every few seconds; one of 2048 rides it out.
-export JACK_PERIOD=${JACK_PERIOD:-2048}
+# one of them misses moves its clicks for seconds after: the harness's long periods matter here.
 
 command -v LinkHut > /dev/null || fail "LinkHut (ableton-link-utils) is not installed"
 
