@@ -56,7 +56,7 @@ wait_for() # seconds, description, command...
 {
     local seconds=$1 what=$2; shift 2
     for _ in $(seq 1 $(( seconds * 10 ))); do "$@" && return 0; sleep 0.1; done
-    fail "$what"
+    fail "$what (LinkHut's status line now: $(hut_status))"
 }
 
 start_jack
@@ -93,7 +93,7 @@ for attempt in 1 2 3 4 5; do
     [ "$(hut_tempo)" = 123.00 ] || fail "LinkHut did not raise the tempo: $(hut_status)"
     [ "$takeClean" = 1 ] && break
     key w; key w; key w
-    wait_for 3 "LinkHut did not lower the tempo: $(hut_status)" test "$(hut_tempo)" = 120.00
+    wait_for 3 "LinkHut did not lower the tempo" test "$(hut_tempo)" = 120.00
     sleep 2
 done
 python3 - "$work/take.wav" "$harness" "$takeSeconds" "$takeClean" <<'PY' || fail "the clicks of LinkHut and Tocksley do not land together"
@@ -147,15 +147,26 @@ shown=$(( ($(date +%s%N) - start) / 1000000 ))
 echo "LinkHut lowered the tempo to $(hut_tempo): the panel showed it after $shown ms (screenshots included)"
 
 # --- Tocksley's tempo, typed and tapped: LinkHut's status line shows it.
-clickPanel $bpmNumber "--repeat 2 1"
-xdotool key ctrl+a type 133
-xdotool key Return
-wait_for 3 "LinkHut did not take the typed tempo: $(hut_status)" test "$(hut_tempo)" = 133.00
+shown122=$(bpm_display)
+type_tempo() { clickPanel $bpmNumber "--repeat 2 1"; xdotool key ctrl+a type 133; xdotool key Return; }
+hut_took_133() { for _ in $(seq 1 50); do [ "$(hut_tempo)" = 133.00 ] && return 0; sleep 0.1; done; return 1; }
+type_tempo
+# The two clicks of a double-click can reach the program further apart than a double-click
+# on a machine whose processors are taken away: then no editor opens and nothing is typed,
+# and the panel still shows 122. A musician would double-click again; so does the test.
+if ! hut_took_133 && [ "$(bpm_display)" = "$shown122" ]; then
+    echo "(the double-click on the BPM number opened no editor: again)"
+    type_tempo
+fi
+if [ "$(hut_tempo)" != 133.00 ] && ! hut_took_133; then
+    [ "$(bpm_display)" != "$shown122" ] && shows="a new number" || shows="still 122"
+    fail "LinkHut did not take the typed tempo within 5 s; Tocksley's panel shows $shows; LinkHut: $(hut_status)"
+fi
 echo "typed 133 in Tocksley: LinkHut plays $(hut_tempo)"
 
 for _ in 1 2 3 4 5; do xdotool key t; sleep 0.75; done
 tapped() { awk -v t="$(hut_tempo)" 'BEGIN { exit !(t > 70 && t < 90) }'; }
-wait_for 3 "LinkHut did not take the tapped tempo: $(hut_status)" tapped
+wait_for 3 "LinkHut did not take the tapped tempo" tapped
 echo "tapped at 80 BPM in Tocksley: LinkHut plays $(hut_tempo)"
 
 # --- LinkHut quits: Tocksley plays on at its tempo; LinkHut comes back and joins it.
@@ -175,8 +186,8 @@ PY
 
 start_link_hut
 key a
-wait_for 10 "LinkHut did not rejoin: $(hut_status)" test "$(hut_peers)" = 1
-wait_for 3 "LinkHut did not take the session's tempo: $(hut_status)" test "$(hut_tempo)" = 100.00
+wait_for 10 "LinkHut did not rejoin" test "$(hut_peers)" = 1
+wait_for 3 "LinkHut did not take the session's tempo" test "$(hut_tempo)" = 100.00
 echo "LinkHut back: it joins Tocksley's session at $(hut_tempo) BPM"
 
 close_app
