@@ -23,9 +23,7 @@ source "$(dirname "$0")/harness.sh"
 
 restart_jack()
 {
-    local scheduling=--no-realtime
-    [ "${JACK_REALTIME:-0}" = 1 ] && scheduling=--realtime
-    jackd -v "$scheduling" -d dummy -r 48000 -p "${JACK_PERIOD:-2048}" >> "$work/jackd.log" 2>&1 & jackPid=$!
+    launch_jackd
     for _ in $(seq 1 200); do jack_lsp > /dev/null 2>&1 && return 0; sleep 0.05; done
     cat "$work/jackd.log"
     fail "the JACK server did not start again"
@@ -112,7 +110,7 @@ ports_back()
 clicks_at()
 {
     record "$1" "$work/$2.wav"
-    python3 - "$work/$2.wav.onsets" "$2" "$takeClean" "${JACK_PERIOD:-2048}" <<'PY' || fail "$2"
+    python3 - "$work/$2.wav.onsets" "$2" "$takeClean" "$jackPeriod" <<'PY' || fail "$2"
 import sys
 onsets = [int(x) for x in open(sys.argv[1])]
 gaps = [b - a for a, b in zip(onsets, onsets[1:])]

@@ -151,14 +151,16 @@ shown122=$(bpm_display)
 type_tempo() { clickPanel $bpmNumber "--repeat 2 1"; xdotool key ctrl+a type 133; xdotool key Return; }
 hut_took_133() { for _ in $(seq 1 50); do [ "$(hut_tempo)" = 133.00 ] && return 0; sleep 0.1; done; return 1; }
 type_tempo
-# The two clicks of a double-click can reach the program further apart than a double-click
-# on a machine whose processors are taken away: then no editor opens and nothing is typed,
-# and the panel still shows 122. A musician would double-click again; so does the test.
+# JUCE tells a double-click by the window system's timestamps, but xdotool sends its two
+# clicks as two requests: on a machine whose processors are taken away they can reach the
+# window system further apart than a double-click. Then no editor opens, nothing is
+# typed, and the panel still shows 122; the double-click is made again.
 if ! hut_took_133 && [ "$(bpm_display)" = "$shown122" ]; then
     echo "(the double-click on the BPM number opened no editor: again)"
     type_tempo
+    hut_took_133 || true
 fi
-if [ "$(hut_tempo)" != 133.00 ] && ! hut_took_133; then
+if [ "$(hut_tempo)" != 133.00 ]; then
     [ "$(bpm_display)" != "$shown122" ] && shows="a new number" || shows="still 122"
     fail "LinkHut did not take the typed tempo within 5 s; Tocksley's panel shows $shows; LinkHut: $(hut_status)"
 fi
